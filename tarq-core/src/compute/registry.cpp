@@ -1,0 +1,114 @@
+#include "compute/registry.h"
+
+#include <string>
+
+#include "compute/diagnostics.h"
+#include "util/unicode.h"
+
+namespace tarq {
+
+namespace {
+
+// Row order is observable: it is the order of list_variables.
+const std::vector<VarSpec> kRegistry = {
+    {"pressure", {"pres", "p"}, "Full model pressure", "Pa", compute_pressure, true},
+    {"height", {"z", "height_msl"}, "Model height MSL", "m", compute_height, true},
+    {"height_agl", {"z_agl"}, "Model height AGL", "m", compute_height_agl, true},
+    {"geopt", {"geopotential"}, "Full geopotential", "m2/s2", compute_geopt, true},
+    {"terrain", {"ter", "hgt"}, "Terrain height", "m", compute_terrain, false},
+    {"t2", {"t2m", "temperature_2m"}, "2-m temperature", "K", compute_t2, false},
+    {"tv2m", {"virtual_temperature_2m"}, "2-m virtual temperature", "K", compute_tv2m, false},
+    {"temp", {"tk"}, "Temperature", "K", compute_temp, true},
+    {"tc", {"temp_c"}, "Temperature in Celsius", "degC", compute_tc, true},
+    {"theta", {"th", "potential_temperature"}, "Potential temperature", "K", compute_theta, true},
+    {"ua", {"u_destag"}, "U-wind (destaggered)", "m/s", compute_ua, true},
+    {"va", {"v_destag"}, "V-wind (destaggered)", "m/s", compute_va, true},
+    {"wa", {"w_destag"}, "W-wind (destaggered)", "m/s", compute_wa, true},
+    {"lat", {"xlat", "latitude"}, "Latitude", "degrees", compute_lat, false},
+    {"lon", {"xlong", "longitude"}, "Longitude", "degrees", compute_lon, false},
+    {"theta_e", {"eth"}, "Equivalent potential temperature", "K", compute_theta_e, true},
+    {"tv", {"virtual_temperature"}, "Virtual temperature", "K", compute_tv, true},
+    {"twb", {"wet_bulb"}, "Wet-bulb temperature", "K", compute_twb, true},
+    {"td", {"dp", "dewpoint"}, "Dewpoint temperature", "degC", compute_td, true},
+    {"rh", {"relative_humidity"}, "Relative humidity", "%", compute_rh, true},
+    {"slp", {"sea_level_pressure", "mslp"}, "Sea-level pressure", "hPa", compute_slp, false},
+    {"omega", {"vertical_velocity_pressure"}, "Vertical velocity in pressure coordinates", "Pa/s", compute_omega, true},
+    {"pw", {"precipitable_water"}, "Precipitable water", "mm", compute_pw, false},
+    {"rh2m", {"rh2", "relative_humidity_2m"}, "2-m relative humidity", "%", compute_rh2m, false},
+    {"dp2m", {"td2", "td2m", "dewpoint_2m"}, "2-m dewpoint temperature", "degC", compute_dp2m, false},
+    {"mixing_ratio", {"qvapor", "water_vapor_mixing_ratio"}, "Water vapor mixing ratio", "kg/kg", compute_mixing_ratio, true},
+    {"specific_humidity", {"q"}, "Specific humidity", "kg/kg", compute_specific_humidity, true},
+    {"sbcape", {"surface_based_cape"}, "Surface-based CAPE", "J/kg", compute_sbcape, false},
+    {"sbcin", {"surface_based_cin"}, "Surface-based CIN", "J/kg", compute_sbcin, false},
+    {"mlcape", {"mixed_layer_cape"}, "Mixed-layer CAPE", "J/kg", compute_mlcape, false},
+    {"mlcin", {"mixed_layer_cin"}, "Mixed-layer CIN", "J/kg", compute_mlcin, false},
+    {"mucape", {"most_unstable_cape"}, "Most-unstable CAPE", "J/kg", compute_mucape, false},
+    {"mucin", {"most_unstable_cin"}, "Most-unstable CIN", "J/kg", compute_mucin, false},
+    {"lcl", {"lcl_height"}, "Lifted condensation level height AGL", "m", compute_lcl, false},
+    {"lfc", {"lfc_height"}, "Level of free convection height AGL", "m", compute_lfc, false},
+    {"el", {"el_height", "equilibrium_level"}, "Equilibrium level height AGL", "m", compute_el, false},
+    {"cape2d", {}, "CAPE/CIN/LCL/LFC (backward-compat tuple)", "J/kg", compute_cape2d, false},
+    {"cape3d", {}, "3-D CAPE field", "J/kg", compute_cape3d, true},
+    {"wspd", {"wind_speed"}, "Wind speed", "m/s", compute_wspd, true},
+    {"wdir", {"wind_direction"}, "Wind direction", "degrees", compute_wdir, true},
+    {"uvmet", {"earth_rotated_wind"}, "U/V wind rotated to earth coordinates", "m/s", compute_uvmet, true},
+    {"uvmet10", {"earth_rotated_wind_10m"}, "10-m U/V wind rotated to earth coordinates", "m/s", compute_uvmet10, false},
+    {"wspd10", {"wind_speed_10m"}, "10-m wind speed", "m/s", compute_wspd10, false},
+    {"wdir10", {"wind_direction_10m"}, "10-m wind direction", "degrees", compute_wdir10, false},
+    {"srh1", {"srh_0_1km"}, "0-1 km storm-relative helicity (Bunkers)", "m2/s2", compute_srh1, false},
+    {"srh3", {"srh_0_3km"}, "0-3 km storm-relative helicity (Bunkers)", "m2/s2", compute_srh3, false},
+    {"srh", {"storm_relative_helicity"}, "Storm-relative helicity (configurable depth)", "m2/s2", compute_srh, false},
+    {"shear_0_1km", {"bulk_shear_1km", "shr01"}, "0-1 km bulk wind shear", "m/s", compute_shear_0_1km, false},
+    {"shear_0_6km", {"bulk_shear_6km", "shr06"}, "0-6 km bulk wind shear", "m/s", compute_shear_0_6km, false},
+    {"bunkers_rm", {"bunkers_right"}, "Bunkers right-moving supercell motion", "m/s", compute_bunkers_rm, false},
+    {"bunkers_lm", {"bunkers_left"}, "Bunkers left-moving supercell motion", "m/s", compute_bunkers_lm, false},
+    {"mean_wind_0_6km", {"mean_wind_6km"}, "0-6 km mean wind", "m/s", compute_mean_wind_0_6km, false},
+    {"avo", {"absolute_vorticity"}, "Absolute vorticity", "s-1", compute_avo, true},
+    {"pvo", {"potential_vorticity"}, "Potential vorticity", "PVU", compute_pvo, true},
+    {"dbz", {"reflectivity"}, "Simulated reflectivity", "dBZ", compute_dbz, true},
+    {"maxdbz", {"max_reflectivity", "composite_reflectivity"}, "Maximum (composite) reflectivity", "dBZ", compute_maxdbz, false},
+    {"ctt", {"cloud_top_temperature"}, "Cloud-top temperature", "degC", compute_ctt, false},
+    {"cloudfrac", {"cloud_fraction"}, "Cloud fraction (low/mid/high)", "%", compute_cloudfrac, false},
+    {"uhel", {"updraft_helicity"}, "Updraft helicity", "m2/s2", compute_uhel, false},
+    {"stp", {"significant_tornado_parameter"}, "Significant Tornado Parameter (fixed or effective via layer_type)", "dimensionless", compute_stp, false},
+    {"stp_fixed", {}, "STP fixed-layer (Tolvane et al. 2003)", "dimensionless", compute_stp_fixed, false},
+    {"stp_effective", {"stp_eff"}, "STP effective-layer", "dimensionless", compute_stp_effective, false},
+    {"scp", {"supercell_composite_parameter"}, "Supercell Composite Parameter", "dimensionless", compute_scp, false},
+    {"ehi", {"energy_helicity_index"}, "Energy-Helicity Index", "dimensionless", compute_ehi, false},
+    {"critical_angle", {"crit_angle"}, "Critical angle", "degrees", compute_critical_angle, false},
+    {"ship", {"significant_hail_parameter"}, "Significant Hail Parameter", "dimensionless", compute_ship, false},
+    {"bri", {"bulk_richardson_number"}, "Bulk Richardson Number", "dimensionless", compute_bri, false},
+    {"lapse_rate_700_500", {"lr75"}, "700-500 hPa lapse rate", "degC/km", compute_lapse_rate_700_500, false},
+    {"lapse_rate_0_3km", {"lr03"}, "0-3 km AGL lapse rate", "degC/km", compute_lapse_rate_0_3km, false},
+    {"freezing_level", {"fzlev"}, "Freezing level height AGL", "m", compute_freezing_level, false},
+    {"wet_bulb_0", {"wb0", "wet_bulb_zero"}, "Wet-bulb zero height AGL", "m", compute_wet_bulb_0, false},
+    {"theta_w", {"wet_bulb_potential_temperature"}, "Wet-bulb potential temperature", "K", compute_theta_w, true},
+    {"fosberg", {"fwi", "fosberg_fire_weather_index"}, "Fosberg Fire Weather Index", "dimensionless", compute_fosberg, false},
+    {"haines", {"haines_index"}, "Haines Index", "dimensionless", compute_haines, false},
+    {"hdw", {"hot_dry_windy"}, "Hot-Dry-Windy Index", "dimensionless", compute_hdw, false},
+    {"cape", {}, "CAPE (configurable parcel_type or custom parcel, supports top_m)", "J/kg", compute_cape, false},
+    {"cin", {}, "CIN (configurable parcel_type or custom parcel, supports top_m)", "J/kg", compute_cin, false},
+    {"effective_inflow", {"eff_inflow", "effective_inflow_layer"}, "Effective inflow layer base/top heights AGL", "m", compute_effective_inflow, false},
+    {"effective_cape", {"eff_cape"}, "MUCAPE within effective inflow layer", "J/kg", compute_effective_cape, false},
+    {"effective_srh", {"srh_eff", "eff_srh"}, "SRH over effective inflow layer (Bunkers)", "m2/s2", compute_effective_srh, false},
+    {"bulk_shear", {"shear"}, "Bulk wind shear (configurable bottom_m / top_m)", "m/s", compute_bulk_shear, false},
+    {"mean_wind", {}, "Mean wind (configurable bottom_m / top_m)", "m/s", compute_mean_wind, false},
+    {"lapse_rate", {"lr"}, "Lapse rate (configurable bottom_m / top_m, use_virtual)", "degC/km", compute_lapse_rate, false},
+};
+
+}  // namespace
+
+std::span<const VarSpec> variable_registry() { return kRegistry; }
+
+const VarSpec* lookup_variable(std::string_view name) {
+    const std::string key = unicode_lower(name);
+    for (const VarSpec& row : kRegistry) {
+        if (row.name == key) return &row;
+        for (std::string_view alias : row.aliases) {
+            if (alias == key) return &row;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace tarq
