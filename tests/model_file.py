@@ -422,3 +422,48 @@ def _write(path: str, variables: dict[str, np.ndarray], times: list[str], attrs:
             var[...] = data.astype(np.float32)
         for key, value in attrs.items():
             ds.setncattr(key, value)
+
+
+def write_netcdf(path: str | os.PathLike, variables: Mapping[str, tuple[Sequence[str], np.ndarray]],
+                 attrs: Mapping[str, object] | None = None, chunk_time: bool = False,
+                 unlimited_time: bool = True) -> str:
+    """Writes arbitrary variables {name: (dimension names, data)} with netCDF4,
+    for files the model would never write. Dimensions are sized from the data;
+    a dimension named Time is unlimited unless unlimited_time is False (then
+    variables without chunk_time are stored contiguous). chunk_time chunks each
+    variable one first-dimension index per chunk, with zlib and shuffle."""
+    with netCDF4.Dataset(str(path), "w", format="NETCDF4") as ds:
+        for dims, data in variables.values():
+            for dim, size in zip(dims, np.shape(data)):
+                if dim not in ds.dimensions:
+                    ds.createDimension(dim, None if dim == "Time" and unlimited_time else size)
+        for name, (dims, data) in variables.items():
+            data = np.asarray(data)
+            kwargs = {}
+            if chunk_time and data.ndim > 0:
+                kwargs = dict(zlib=True, shuffle=True, chunksizes=(1,) + data.shape[1:])
+            var = ds.createVariable(name, data.dtype, tuple(dims), **kwargs)
+            var[...] = data
+        for key, value in (attrs or {}).items():
+            ds.setncattr(key, value)
+    return str(path)
+
+
+def shrink_contiguous_storage(path: str | os.PathLike, name: str, stored_bytes: int) -> None:
+    """Rewrites the data size in the layout message of a contiguous dataset, so
+    that the file stores fewer bytes than the dataset's shape promises."""
+    import h5py
+    import struct
+
+    with h5py.File(str(path), "r") as f:
+        dset = f[name]
+        assert dset.chunks is None, f"{name} is not contiguous"
+        address = dset.id.get_offset()
+        size = dset.id.get_storage_size()
+    old = struct.pack("<QQ", address, size)
+    with open(path, "r+b") as fh:
+        data = fh.read()
+        at = data.find(old)
+        assert at >= 0 and data.find(old, at + 1) < 0, "layout message not found exactly once"
+        fh.seek(at)
+        fh.write(struct.pack("<QQ", address, stored_bytes))
