@@ -191,11 +191,12 @@ def _stagger(mass: np.ndarray, axis: int) -> np.ndarray:
     return np.concatenate([first, mid, last], axis=axis)
 
 
-def _column_state(snd: Sounding, terrain: np.ndarray, nz: int, p_top_pa: float, warming_k: float):
+def _column_state(snd: Sounding, terrain: np.ndarray, nz: int, p_top_pa: float, warming_k: float,
+                  psfc_change_pa: float):
     """Pressure, temperature, moisture and heights on eta levels for every column."""
     eta_full = eta_levels(nz)
     eta_half = 0.5 * (eta_full[1:] + eta_full[:-1])
-    psfc = snd.pressure_at_height(terrain) * 100.0                      # [ny, nx] Pa
+    psfc = snd.pressure_at_height(terrain) * 100.0 + psfc_change_pa     # [ny, nx] Pa
     p_full = p_top_pa + eta_full[:, None, None] * (psfc - p_top_pa)     # [nz+1, ny, nx]
     p_half = p_top_pa + eta_half[:, None, None] * (psfc - p_top_pa)     # [nz, ny, nx]
     t_c, td_c, u, v = snd.at_pressure(p_half / 100.0)
@@ -239,6 +240,7 @@ def build_model_file(
     center_lat_lon: tuple[float, float] = (41.3, -96.0),
     p_top_pa: float = 5000.0,
     warming_k_per_time: float = 0.5,
+    psfc_change_pa_per_time: float = -60.0,
     noise: float = 0.0,
     seed: int = 0,
     start_time: str = "2024-05-20_18:00:00",
@@ -262,13 +264,15 @@ def build_model_file(
     rotation_deg  grid rotation alpha (scalar or [ny, nx]); earth-relative winds
                   become grid-relative with COSALPHA and SINALPHA.
     warming_k_per_time  every time index warms the column uniformly by this much.
+    psfc_change_pa_per_time  and changes the surface pressure by this much.
     noise         standard deviation of seeded random perturbations added to T,
                   U, V and W (0 keeps columns identical over flat terrain).
     static_2d     store the static fields as [ny, nx] without a time dimension.
     omit          names of stored variables to leave out.
     global_attrs  replaces or adds global attributes (default DX, DY as float32).
-    overrides     replaces a variable's data (its full stored shape, or one time's
-                  shape broadcast over all times).
+    overrides     replaces or adds a variable: its data as stored, or one time's
+                  data, repeated for every time. The shape may differ from the
+                  model's (to write odd files).
     """
     snd = sounding if sounding is not None else standard_sounding()
     rng = np.random.default_rng(seed)
@@ -294,7 +298,7 @@ def build_model_file(
         per_time.setdefault(name, []).append(np.asarray(value, dtype=np.float64))
 
     for n in range(nt):
-        col = _column_state(snd, terrain_2d, nz, p_top_pa, warming_k_per_time * n)
+        col = _column_state(snd, terrain_2d, nz, p_top_pa, warming_k_per_time * n, psfc_change_pa_per_time * n)
         pb_half, phb_full = _base_state(terrain_2d, col["eta_full"], p_top_pa)
         z_agl_half = col["z_half"] - terrain_2d[None]
         if winds is None:
@@ -348,11 +352,11 @@ def build_model_file(
         for name in STATIC_FIELDS:
             variables[name] = variables[name][0]
     for name, value in (overrides or {}).items():
-        shape = variables[name].shape if name in variables else np.shape(value)
-        value = np.asarray(value)
-        if value.shape != shape and value.shape == shape[1:]:
-            value = np.broadcast_to(value, shape)
-        variables[name] = np.array(value, copy=True).reshape(shape)
+        value = np.asarray(value, dtype=np.float64)
+        current = variables.get(name)
+        if current is not None and current.ndim == value.ndim + 1 and value.shape == current.shape[1:]:
+            value = np.broadcast_to(value, current.shape)
+        variables[name] = np.array(value)
     for name in omit:
         variables.pop(name, None)
 
