@@ -170,3 +170,26 @@ def test_a_cached_field_is_not_read_again(tmp_path):
     np.testing.assert_array_equal(f.getvar("pressure", 2), want)
     with pytest.raises(RuntimeError, match="^unknown variable: T "):
         f.getvar("T", 2)
+
+
+def test_zero_grid_sizes_never_divide_by_zero(tmp_path):
+    grid = ("Time", "bottom_top", "south_north", "west_east")
+    path = write_netcdf(
+        tmp_path / "empty.nc",
+        {
+            "T": (grid, np.zeros((2, 3, 4, 0), np.float32)),
+            "P": (grid, np.zeros((2, 3, 4, 0), np.float32)),
+            "PB": (grid, np.zeros((2, 3, 4, 0), np.float32)),
+            "XTIME": (("Time",), np.array([0.0, 60.0], np.float32)),
+            "XLAT": (("Time", "y", "x"), np.ones((2, 4, 5), np.float32)),
+        },
+        unlimited_time=False,
+    )
+    f = _tarq.TarqFile(path)
+    assert (f.nz, f.ny, f.nx) == (3, 4, 0)
+    assert f.getvar("pressure", 1).shape == (3, 4, 0)
+    assert f.getvar("T", 1).shape == (4, 0)  # zero values match ny * nx first
+    np.testing.assert_array_equal(f.getvar("XTIME"), [0.0, 60.0])
+    # 20 values on a grid of no points: no leading count fits, so the shapes disagree.
+    with pytest.raises(RuntimeError):
+        f.getvar("lat")
