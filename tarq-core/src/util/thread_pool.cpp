@@ -134,6 +134,11 @@ ThreadPool& pool() {
     return *g_pool;
 }
 
+void set_worker_count(std::size_t workers) {
+    std::lock_guard lock(g_pool_mutex);
+    g_pool = std::make_unique<ThreadPool>(workers > 0 ? workers - 1 : default_threads());
+}
+
 ScopedWorkerCount::ScopedWorkerCount(std::size_t workers) {
     std::lock_guard lock(g_pool_mutex);
     previous_ = std::move(g_pool);

@@ -55,6 +55,11 @@ inline void parallel_for(std::size_t begin, std::size_t end, const ChunkFn& fn) 
     pool().run(begin, end, fn);
 }
 
+// Replaces the process-wide pool by one with `workers` workers (counting the
+// calling thread); 0 restores one per logical CPU. Not for concurrent use with
+// running loops.
+void set_worker_count(std::size_t workers);
+
 // Replaces the process-wide pool by one with `workers` workers while alive.
 // For tests that compare results across worker counts; not for concurrent use.
 class ScopedWorkerCount {

@@ -1,0 +1,39 @@
+#pragma once
+// How core failures become Python exceptions.
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <exception>
+#include <new>
+
+#include "util/error.h"
+
+namespace tarq::py {
+
+// tarq._tarq.InternalError, a BaseException subclass for violated invariants
+// of the core. Created once by the module init.
+PyObject* internal_error_type() noexcept;
+bool create_internal_error_type(PyObject* module) noexcept;
+
+// Raises `exception_type` with the error's display text; returns null.
+PyObject* raise_error(PyObject* exception_type, const TarqError& error) noexcept;
+
+// Runs one entry point body. A C++ exception escaping from the core is an
+// internal fault: it is raised as InternalError (MemoryError for bad_alloc)
+// instead of terminating the interpreter.
+template <class Body>
+auto guard_entry(Body&& body) noexcept -> decltype(body()) {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+    } catch (const std::exception& fault) {
+        PyErr_SetString(internal_error_type(), fault.what());
+    } catch (...) {
+        PyErr_SetString(internal_error_type(), "unknown internal fault");
+    }
+    return {};
+}
+
+}  // namespace tarq::py

@@ -1,0 +1,162 @@
+#include "tarq_file_object.h"
+
+#include <array>
+#include <string>
+
+#include "arguments.h"
+#include "compute/dispatch.h"
+#include "errors.h"
+#include "py_ref.h"
+#include "to_numpy.h"
+
+namespace tarq::py {
+
+const char* const kGetvarKeywords[] = {
+    "name", "timeidx", "units", "parcel_type", "storm_motion", "top_m", "bottom_m", "depth_m",
+    "parcel_pressure", "parcel_temperature", "parcel_dewpoint", "bottom_p", "top_p", "layer_type",
+    "use_virtual", "lake_interp", nullptr};
+
+namespace {
+
+TarqFileObject* as_file(PyObject* self) { return reinterpret_cast<TarqFileObject*>(self); }
+
+const TarqFile& record_of(PyObject* self) { return *as_file(self)->record; }
+
+PyObject* path_string(const TarqFile& file) {
+    return PyUnicode_DecodeFSDefaultAndSize(file.path.data(), static_cast<Py_ssize_t>(file.path.size()));
+}
+
+PyObject* tarq_file_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+    return guard_entry([&]() -> PyObject* {
+        static const char* keywords[] = {"path", nullptr};
+        PyObject* path = nullptr;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:TarqFile", const_cast<char**>(keywords), &path)) {
+            return nullptr;
+        }
+        if (!PyUnicode_Check(path)) {
+            PyErr_Format(PyExc_TypeError, "TarqFile() argument 'path' must be str, not %.200s", Py_TYPE(path)->tp_name);
+            return nullptr;
+        }
+        PyRef os_path(PyUnicode_EncodeFSDefault(path));
+        if (!os_path) return nullptr;
+        auto record = open_tarq_file(std::string_view(PyBytes_AS_STRING(os_path.get()),
+                                                      static_cast<std::size_t>(PyBytes_GET_SIZE(os_path.get()))));
+        if (!record) return raise_error(PyExc_OSError, record.error());
+        PyObject* self = type->tp_alloc(type, 0);
+        if (self == nullptr) return nullptr;
+        std::construct_at(&as_file(self)->record, std::move(*record));
+        return self;
+    });
+}
+
+void tarq_file_dealloc(PyObject* self) {
+    std::destroy_at(&as_file(self)->record);
+    Py_TYPE(self)->tp_free(self);
+}
+
+PyObject* tarq_file_repr(PyObject* self) {
+    return guard_entry([&]() -> PyObject* {
+        const TarqFile& f = record_of(self);
+        PyRef path(path_string(f));
+        if (!path) return nullptr;
+        return PyUnicode_FromFormat("TarqFile('%U', nx=%llu, ny=%llu, nz=%llu, nt=%llu)", path.get(),
+                                    static_cast<unsigned long long>(f.nx), static_cast<unsigned long long>(f.ny),
+                                    static_cast<unsigned long long>(f.nz), static_cast<unsigned long long>(f.nt));
+    });
+}
+
+PyObject* get_nx(PyObject* self, void*) { return PyLong_FromUnsignedLongLong(record_of(self).nx); }
+PyObject* get_ny(PyObject* self, void*) { return PyLong_FromUnsignedLongLong(record_of(self).ny); }
+PyObject* get_nz(PyObject* self, void*) { return PyLong_FromUnsignedLongLong(record_of(self).nz); }
+PyObject* get_nt(PyObject* self, void*) { return PyLong_FromUnsignedLongLong(record_of(self).nt); }
+PyObject* get_dx(PyObject* self, void*) { return PyFloat_FromDouble(record_of(self).dx); }
+PyObject* get_dy(PyObject* self, void*) { return PyFloat_FromDouble(record_of(self).dy); }
+PyObject* get_path(PyObject* self, void*) { return path_string(record_of(self)); }
+
+PyGetSetDef g_properties[] = {
+    {"nx", get_nx, nullptr, "Number of grid points in the x (west-east) direction.", nullptr},
+    {"ny", get_ny, nullptr, "Number of grid points in the y (south-north) direction.", nullptr},
+    {"nz", get_nz, nullptr, "Number of vertical levels.", nullptr},
+    {"nt", get_nt, nullptr, "Number of time steps.", nullptr},
+    {"dx", get_dx, nullptr, "Grid spacing in x (meters).", nullptr},
+    {"dy", get_dy, nullptr, "Grid spacing in y (meters).", nullptr},
+    {"path", get_path, nullptr, "File path.", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyObject* tarq_file_times(PyObject* self, PyObject*) {
+    return guard_entry([&]() -> PyObject* {
+        auto times = read_times(record_of(self));
+        if (!times) return raise_error(PyExc_RuntimeError, times.error());
+        PyRef list(PyList_New(static_cast<Py_ssize_t>(times->size())));
+        if (!list) return nullptr;
+        for (std::size_t i = 0; i < times->size(); ++i) {
+            const std::string& s = (*times)[i];
+            PyObject* item = PyUnicode_DecodeUTF8(s.data(), static_cast<Py_ssize_t>(s.size()), "replace");
+            if (item == nullptr) return nullptr;
+            PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);
+        }
+        return list.release();
+    });
+}
+
+PyObject* tarq_file_getvar(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return guard_entry([&]() -> PyObject* {
+        std::array<PyObject*, 16> values{};
+        if (!PyArg_ParseTupleAndKeywords(
+                args, kwargs, "O|OOOOOOOOOOOOOOO:getvar", const_cast<char**>(kGetvarKeywords), &values[0],
+                &values[1], &values[2], &values[3], &values[4], &values[5], &values[6], &values[7], &values[8],
+                &values[9], &values[10], &values[11], &values[12], &values[13], &values[14], &values[15])) {
+            return nullptr;
+        }
+        return getvar_on(record_of(self), values.data());
+    });
+}
+
+PyMethodDef g_methods[] = {
+    {"times", tarq_file_times, METH_NOARGS, "times($self)\n--\n\nTime strings from the file."},
+    {"getvar", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(tarq_file_getvar)),
+     METH_VARARGS | METH_KEYWORDS,
+     "getvar($self, name, timeidx=None, units=None, parcel_type=None, storm_motion=None, top_m=None, "
+     "bottom_m=None, depth_m=None, parcel_pressure=None, parcel_temperature=None, parcel_dewpoint=None, "
+     "bottom_p=None, top_p=None, layer_type=None, use_virtual=None, lake_interp=None)\n--\n\n"
+     "Compute a diagnostic variable."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyTypeObject g_tarq_file_type = [] {
+    PyTypeObject type{PyVarObject_HEAD_INIT(nullptr, 0)};
+    type.tp_name = "tarq._tarq.TarqFile";
+    type.tp_basicsize = sizeof(TarqFileObject);
+    type.tp_dealloc = tarq_file_dealloc;
+    type.tp_repr = tarq_file_repr;
+    type.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE;
+    type.tp_doc =
+        "TarqFile(path)\n--\n\n"
+        "A TARQ output file handle.\n"
+        "\n"
+        "Opens a NetCDF TARQ output file and provides access to grid metadata\n"
+        "and derived diagnostic variables.";
+    type.tp_methods = g_methods;
+    type.tp_getset = g_properties;
+    type.tp_new = tarq_file_new;
+    return type;
+}();
+
+}  // namespace
+
+PyTypeObject* tarq_file_type() noexcept { return &g_tarq_file_type; }
+
+bool ready_tarq_file_type() noexcept { return PyType_Ready(&g_tarq_file_type) == 0; }
+
+PyObject* getvar_on(const TarqFile& file, PyObject* const* args) {
+    std::array<PyObject*, 15> options{};
+    for (std::size_t i = 0; i < options.size(); ++i) options[i] = args[i + 1];
+    auto request = convert_getvar_arguments(args[0], options);
+    if (!request) return nullptr;
+    auto output = compute_variable(file, request->name, request->timeidx, request->options);
+    if (!output) return raise_error(PyExc_RuntimeError, output.error());
+    return to_numpy(std::move(*output));
+}
+
+}  // namespace tarq::py

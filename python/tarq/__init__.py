@@ -1,0 +1,9 @@
+"""tarq: meteorological diagnostics from TARQ regional weather model output files.
+
+Open a netCDF-4 output file with :class:`TarqFile` and ask :func:`getvar` for any
+of the catalogued diagnostics (see :func:`list_variables`) or any stored variable.
+"""
+
+from tarq._tarq import InternalError, TarqFile, getvar, list_variables
+
+__all__ = ["InternalError", "TarqFile", "getvar", "list_variables"]

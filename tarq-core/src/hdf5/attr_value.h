@@ -1,0 +1,16 @@
+#pragma once
+// The value of one root group attribute as the attribute table keeps it.
+
+#include <cstdint>
+#include <string>
+#include <variant>
+
+namespace tarq {
+
+// F64, F32 and I32 hold the first element of a numeric attribute; every other
+// datatype (strings, 1-byte integers, unsupported types) is kept as text.
+struct AttrValue {
+    std::variant<double, float, std::int32_t, std::string> value;
+};
+
+}  // namespace tarq

@@ -1,0 +1,65 @@
+#pragma once
+// What the reader knows about one dataset after parsing its object header:
+// element type, dimensions, storage layout and filter pipeline.
+
+#include <cstdint>
+#include <variant>
+#include <vector>
+
+namespace tarq {
+
+// The all-ones address: "no address" wherever an address may be undefined.
+inline constexpr std::uint64_t UNDEFINED_ADDRESS = 0xFFFFFFFFFFFFFFFFull;
+
+enum class ElementType { F32, F64, I32, Byte };
+
+// Datatype message (format spec IV.A.2.d), reduced to what decoding needs.
+struct Datatype {
+    ElementType type = ElementType::Byte;
+    bool big_endian = false;
+    bool is_signed = false;  // fixed point only; strings are unsigned bytes
+};
+
+// Element size in bytes of a supported element type.
+[[nodiscard]] constexpr std::uint64_t element_size(ElementType type) noexcept {
+    switch (type) {
+        case ElementType::F32: return 4;
+        case ElementType::F64: return 8;
+        case ElementType::I32: return 4;
+        case ElementType::Byte: return 1;
+    }
+    return 1;
+}
+
+// Data Layout message (format spec IV.A.2.i).
+struct ContiguousLayout {
+    std::uint64_t address = UNDEFINED_ADDRESS;
+    std::uint64_t size = 0;
+};
+
+struct ChunkedLayout {
+    std::vector<std::uint32_t> chunk_dims;  // one per dataset dimension
+    std::uint64_t btree_address = UNDEFINED_ADDRESS;
+    std::uint8_t dimensionality = 0;  // offsets in each chunk key (rank + 1)
+};
+
+using StorageLayout = std::variant<ContiguousLayout, ChunkedLayout>;
+
+enum class FilterKind { Deflate, Shuffle, Fletcher32, Unsupported };
+
+// One step of the Filter Pipeline message (format spec IV.A.2.l), in pipeline
+// order. Every step is kept, because a chunk's filter mask counts positions.
+struct Filter {
+    FilterKind kind = FilterKind::Unsupported;
+    std::uint16_t id = 0;
+    std::uint32_t param = 0;  // deflate level or shuffle element size
+};
+
+struct DatasetInfo {
+    std::vector<std::uint64_t> dims;  // outermost first; empty for a scalar
+    Datatype datatype;
+    StorageLayout layout;
+    std::vector<Filter> filters;
+};
+
+}  // namespace tarq

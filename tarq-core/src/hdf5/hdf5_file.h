@@ -1,0 +1,61 @@
+#pragma once
+// Read-only access to the root group of an HDF5 file, as netCDF-4 writes it:
+// its datasets (contiguous or chunked with deflate and shuffle) and its
+// attributes. Safe to use from several threads at once.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "hdf5/attr_value.h"
+#include "hdf5/dataset_info.h"
+#include "util/error.h"
+
+namespace tarq {
+
+class Hdf5File {
+public:
+    // Opens the file, checks signature and superblock, and builds the root
+    // group's member and attribute tables.
+    [[nodiscard]] static Result<Hdf5File> open(std::string_view path);
+
+    Hdf5File(Hdf5File&&) noexcept;
+    Hdf5File& operator=(Hdf5File&&) noexcept;
+    ~Hdf5File();
+
+    // Parsed description of a root member, cached per name.
+    [[nodiscard]] Result<DatasetInfo> dataset_info(std::string_view name) const;
+
+    [[nodiscard]] Result<std::vector<std::uint64_t>> shape(std::string_view name) const;
+
+    // The whole dataset's element bytes, row-major, each as stored.
+    [[nodiscard]] Result<std::vector<std::uint8_t>> read_bytes(std::string_view name) const;
+
+    // The whole dataset converted to float64, row-major.
+    [[nodiscard]] Result<std::vector<double>> read_f64(std::string_view name) const;
+
+    // The values at position `index` of the first dimension, converted to
+    // float64: what read_f64 returns at [index * slab, (index + 1) * slab),
+    // slab being the product of the other dimensions, cut short where that
+    // vector would end. Reads only the chunks (or the contiguous byte range)
+    // holding that slab.
+    [[nodiscard]] Result<std::vector<double>> read_f64_slab(std::string_view name,
+                                                            std::uint64_t index) const;
+
+    // A root group attribute as float64.
+    [[nodiscard]] Result<double> attr_f64(std::string_view name) const;
+
+    // Sorted names of the root group's hard links and attributes, for tests
+    // and the fuzz target.
+    [[nodiscard]] std::vector<std::string> member_names() const;
+    [[nodiscard]] std::vector<std::string> attribute_names() const;
+
+private:
+    struct State;
+    explicit Hdf5File(std::unique_ptr<State> state);
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace tarq
