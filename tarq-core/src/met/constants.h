@@ -6,8 +6,8 @@
 namespace tarq::met {
 
 // Poisson exponent R/cp of every potential-temperature conversion.
-inline constexpr double kRocp = 0.28571426;
-// 1 / kRocp, stored as a literal; LCL pressure from the potential temperature.
+inline constexpr double ROCP = 0.28571426;
+// 1 / ROCP, stored as a literal; LCL pressure from the potential temperature.
 inline constexpr double kInverseRocp = 3.5000003150000283;
 // Reference pressure of potential temperatures, hPa.
 inline constexpr double kReferencePressureHpa = 1000.0;

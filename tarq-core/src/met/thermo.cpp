@@ -74,7 +74,7 @@ double lcl_temperature(double t_c, double td_c) noexcept {
 }
 
 LclPoint dry_lift(double p_hpa, double t_c, double td_c) noexcept {
-    const double theta_k = std::pow(kReferencePressureHpa / p_hpa, kRocp) * (t_c + kKelvinOffset);
+    const double theta_k = std::pow(kReferencePressureHpa / p_hpa, ROCP) * (t_c + kKelvinOffset);
     const double t_lcl_c = lcl_temperature(t_c, td_c);
     const double p_lcl_hpa = kReferencePressureHpa * std::pow((t_lcl_c + kKelvinOffset) / theta_k, kInverseRocp);
     return {p_lcl_hpa, t_lcl_c};
@@ -82,7 +82,7 @@ LclPoint dry_lift(double p_hpa, double t_c, double td_c) noexcept {
 
 double moist_adiabat_theta(double p_lcl_hpa, double t_lcl_c) noexcept {
     const double theta_lcl_c =
-        (t_lcl_c + kKelvinOffset) * std::pow(kReferencePressureHpa / p_lcl_hpa, kRocp) - kKelvinOffset;
+        (t_lcl_c + kKelvinOffset) * std::pow(kReferencePressureHpa / p_lcl_hpa, ROCP) - kKelvinOffset;
     return theta_lcl_c - wobus(theta_lcl_c) + wobus(t_lcl_c);
 }
 
@@ -90,7 +90,7 @@ double moist_lift(double p_hpa, double label_c) noexcept {
     // Only the label's own level is answered directly; above 1000 hPa the same
     // secant iteration follows the adiabat down to warmer temperatures.
     if (std::fabs(p_hpa - kReferencePressureHpa) <= kMoistLiftTolerance) return label_c;
-    const double r = std::pow(p_hpa / kReferencePressureHpa, kRocp);
+    const double r = std::pow(p_hpa / kReferencePressureHpa, ROCP);
     double t1 = (label_c + kKelvinOffset) * r - kKelvinOffset;
     double e1 = wobus(t1) - wobus(label_c);
     double rate = 1.0;
@@ -144,7 +144,7 @@ double theta_e_bolton(double p_hpa, double t_c, double q_kgkg) noexcept {
     const double t_k = t_c + kKelvinOffset;
     // Without vapour the dewpoint below would be ln 0; both moisture factors
     // tend to 1, leaving the potential temperature.
-    if (q_kgkg <= 0.0) return t_k * std::pow(kReferencePressureHpa / p_hpa, kRocp);
+    if (q_kgkg <= 0.0) return t_k * std::pow(kReferencePressureHpa / p_hpa, ROCP);
     const double es_hpa = vapor_pressure_exp(t_c);
     const double rh_pct = relative_humidity_from_q(p_hpa, t_c, q_kgkg);
     const double l = std::log(es_hpa * rh_pct / 100.0 / kMagnusE0Hpa);
@@ -153,14 +153,14 @@ double theta_e_bolton(double p_hpa, double t_c, double q_kgkg) noexcept {
     const double t_lcl_k = 1.0 / (1.0 / (td_k - 56.0) + std::log(t_k / td_k) / 800.0) + 56.0;
     const double e_hpa = vapor_pressure_exp(td_c);
     const double r = kEpsilonBolton * e_hpa / (p_hpa - e_hpa);
-    return t_k * std::pow(kReferencePressureHpa / (p_hpa - e_hpa), kRocp) * std::pow(t_k / t_lcl_k, 0.28 * r) *
+    return t_k * std::pow(kReferencePressureHpa / (p_hpa - e_hpa), ROCP) * std::pow(t_k / t_lcl_k, 0.28 * r) *
            std::exp((3036.0 / t_lcl_k - 1.78) * r * (1.0 + 0.448 * r));
 }
 
 double parcel_theta_e(double p_hpa, double t_c, double td_c) noexcept {
     const LclPoint lcl = dry_lift(p_hpa, t_c, td_c);
     const double t_lcl_k = lcl.t_c + kKelvinOffset;
-    const double theta_k = t_lcl_k * std::pow(kReferencePressureHpa / lcl.p_hpa, kRocp);
+    const double theta_k = t_lcl_k * std::pow(kReferencePressureHpa / lcl.p_hpa, ROCP);
     const double w_kgkg = mixing_ratio_gkg(p_hpa, td_c) / 1000.0;
     const double lv = (2500.0 - 2.37 * lcl.t_c) * 1000.0;
     return theta_k * std::exp(lv * w_kgkg / (t_lcl_k * kCpDryRanking)) - kKelvinOffset;
