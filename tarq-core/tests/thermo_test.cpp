@@ -124,7 +124,7 @@ TEST(ThetaEBolton, AgreesWithPublishedValue) {
 }
 
 TEST(ThetaEBolton, DryAirGivesItsPotentialTemperature) {
-    const double theta = (20.0 + kKelvinOffset) * std::pow(1000.0 / 850.0, kRocp);
+    const double theta = (20.0 + kKelvinOffset) * std::pow(1000.0 / 850.0, ROCP);
     EXPECT_EQ(theta_e_bolton(850.0, 20.0, 0.0), theta);
     EXPECT_EQ(theta_e_bolton(850.0, 20.0, -1e-4), theta);
     EXPECT_NEAR(theta_e_bolton(850.0, 20.0, 1e-12), theta, 1e-6);
@@ -140,10 +140,16 @@ TEST(MixingRatio, KnownRelations) {
     EXPECT_NEAR(vapor_pressure(0.0), 6.1078 / std::pow(0.99999683, 8), 1e-12);
 }
 
+TEST(VirtualTemperatureK, NegativeOrMissingMoistureIsDry) {
+    EXPECT_EQ(virtual_temperature_k(300.0, 0.01), 300.0 * (1.0 + 0.61 * 0.01));
+    EXPECT_EQ(virtual_temperature_k(300.0, -0.01), 300.0);
+    EXPECT_EQ(virtual_temperature_k(300.0, kNaN), 300.0);
+}
+
 TEST(ParcelThetaE, RanksMoistAirAboveDryAir) {
     EXPECT_GT(parcel_theta_e(900.0, 25.0, 20.0), parcel_theta_e(900.0, 25.0, 5.0));
     // Dry limit: theta of the parcel in Celsius.
-    const double theta_c = (25.0 + kKelvinOffset) * std::pow(1000.0 / 900.0, kRocp) - kKelvinOffset;
+    const double theta_c = (25.0 + kKelvinOffset) * std::pow(1000.0 / 900.0, ROCP) - kKelvinOffset;
     EXPECT_NEAR(parcel_theta_e(900.0, 25.0, -90.0), theta_c, 0.05);
 }
 

@@ -51,6 +51,11 @@ double virtual_temp_c(double t_c, double w_gkg) noexcept {
     return (t_c + kKelvinOffset) * (1.0 + kVirtualFactor * w_gkg / 1000.0) - kKelvinOffset;
 }
 
+double virtual_temperature_k(double t_k, double q_kgkg) noexcept {
+    const double q = q_kgkg > 0.0 ? q_kgkg : 0.0;
+    return t_k * (1.0 + kVirtualFactor * q);
+}
+
 double wobus(double t_c) noexcept {
     const double x = t_c - 20.0;
     if (x <= 0.0) {

@@ -32,6 +32,10 @@ struct ProfileValues {
 // Virtual temperature (°C) of air at t_c with mixing ratio w_gkg.
 [[nodiscard]] double virtual_temp_c(double t_c, double w_gkg) noexcept;
 
+// Virtual temperature (K) from kg/kg moisture; a negative or missing mixing
+// ratio counts as dry air.
+[[nodiscard]] double virtual_temperature_k(double t_k, double q_kgkg) noexcept;
+
 // Wobus correction function of the saturated adiabat (°C); NSHARP "wobf".
 [[nodiscard]] double wobus(double t_c) noexcept;
 
