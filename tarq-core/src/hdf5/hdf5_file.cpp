@@ -1,8 +1,34 @@
 #include "hdf5/hdf5_file.h"
 
+#include <algorithm>
+#include <mutex>
+#include <unordered_map>
+
+#include "hdf5/attribute.h"
+#include "hdf5/dataset_header.h"
+#include "hdf5/dataset_read.h"
+#include "hdf5/file_reader.h"
+#include "hdf5/group_links.h"
+#include "hdf5/member_table.h"
+#include "hdf5/superblock.h"
+#include "hdf5/symbol_table.h"
+
 namespace tarq {
 
-struct Hdf5File::State {};
+using hdf5::AttributeTable;
+using hdf5::FileReader;
+using hdf5::MemberTable;
+
+struct Hdf5File::State {
+    explicit State(FileReader reader) : file(std::move(reader)) {}
+
+    FileReader file;
+    MemberTable members;                  // immutable after open
+    std::uint64_t root_address = UNDEFINED_ADDRESS;
+    AttributeTable attributes;            // immutable after open
+    mutable std::mutex cache_mutex;       // guards dataset_cache only
+    mutable std::unordered_map<std::string, DatasetInfo> dataset_cache;
+};
 
 Hdf5File::Hdf5File(std::unique_ptr<State> state) : state_(std::move(state)) {}
 Hdf5File::Hdf5File(Hdf5File&&) noexcept = default;
@@ -10,35 +36,81 @@ Hdf5File& Hdf5File::operator=(Hdf5File&&) noexcept = default;
 Hdf5File::~Hdf5File() = default;
 
 Result<Hdf5File> Hdf5File::open(std::string_view path) {
-    return fail(ErrorKind::NetCdf, "cannot open '" + std::string(path) + "': HDF5 reader not built yet");
+    TARQ_TRY(FileReader file, FileReader::open(path));
+    TARQ_TRY(const hdf5::RootGroup root, hdf5::locate_root_group(file));
+    auto state = std::make_unique<State>(std::move(file));
+    state->root_address = root.header_address;
+    const FileReader& reader = state->file;
+    if (root.symbol_table) {
+        TARQ_TRY(state->members, hdf5::read_symbol_table_group(reader, root.btree_address, root.heap_address));
+        TARQ_TRY(state->attributes, hdf5::collect_v1_attributes(reader, root.header_address));
+    } else {
+        TARQ_TRY(state->members, hdf5::read_link_messages(reader, root.header_address));
+        TARQ_TRY(state->attributes, hdf5::collect_v2_attributes(reader, root.header_address));
+    }
+    return Hdf5File(std::move(state));
 }
 
 Result<DatasetInfo> Hdf5File::dataset_info(std::string_view name) const {
-    return fail(ErrorKind::VarNotFound, std::string(name));
+    const std::string key(name);
+    {
+        const std::lock_guard lock(state_->cache_mutex);
+        if (const auto hit = state_->dataset_cache.find(key); hit != state_->dataset_cache.end()) return hit->second;
+    }
+    const auto member = state_->members.find(key);
+    if (member == state_->members.end()) return fail(ErrorKind::VarNotFound, key);
+    TARQ_TRY(DatasetInfo info, hdf5::parse_dataset_header(state_->file, member->second));
+    const std::lock_guard lock(state_->cache_mutex);
+    state_->dataset_cache.insert_or_assign(key, info);
+    return info;
 }
 
 Result<std::vector<std::uint64_t>> Hdf5File::shape(std::string_view name) const {
-    TARQ_TRY(auto info, dataset_info(name));
-    return info.dims;
+    const auto info = dataset_info(name);
+    if (!info) return std::unexpected(info.error());
+    return info->dims;
 }
 
 Result<std::vector<std::uint8_t>> Hdf5File::read_bytes(std::string_view name) const {
-    return fail(ErrorKind::VarNotFound, std::string(name));
+    TARQ_TRY(const DatasetInfo info, dataset_info(name));
+    return hdf5::read_dataset_bytes(state_->file, info);
 }
 
 Result<std::vector<double>> Hdf5File::read_f64(std::string_view name) const {
-    return fail(ErrorKind::VarNotFound, std::string(name));
+    TARQ_TRY(const DatasetInfo info, dataset_info(name));
+    TARQ_TRY(const hdf5::Bytes bytes, hdf5::read_dataset_bytes(state_->file, info));
+    return hdf5::convert_to_f64(bytes, info.datatype);
 }
 
-Result<std::vector<double>> Hdf5File::read_f64_slab(std::string_view name, std::uint64_t) const {
-    return fail(ErrorKind::VarNotFound, std::string(name));
+Result<std::vector<double>> Hdf5File::read_f64_slab(std::string_view name, std::uint64_t index) const {
+    TARQ_TRY(const DatasetInfo info, dataset_info(name));
+    TARQ_TRY(const hdf5::Bytes bytes, hdf5::read_dataset_slab(state_->file, info, index));
+    return hdf5::convert_to_f64(bytes, info.datatype);
 }
 
 Result<double> Hdf5File::attr_f64(std::string_view name) const {
-    return fail(ErrorKind::AttrNotFound, std::string(name));
+    const std::string key(name);
+    const auto found = state_->attributes.find(key);
+    if (found == state_->attributes.end()) return fail(ErrorKind::AttrNotFound, key);
+    const auto& value = found->second.value;
+    if (const auto* d = std::get_if<double>(&value)) return *d;
+    if (const auto* f = std::get_if<float>(&value)) return static_cast<double>(*f);
+    if (const auto* i = std::get_if<std::int32_t>(&value)) return static_cast<double>(*i);
+    return fail(ErrorKind::AttrType, "'" + key + "' is not numeric");
 }
 
-std::vector<std::string> Hdf5File::member_names() const { return {}; }
-std::vector<std::string> Hdf5File::attribute_names() const { return {}; }
+std::vector<std::string> Hdf5File::member_names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : state_->members) names.push_back(entry.first);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> Hdf5File::attribute_names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : state_->attributes) names.push_back(entry.first);
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 }  // namespace tarq

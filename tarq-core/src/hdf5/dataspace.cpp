@@ -1,0 +1,30 @@
+#include "hdf5/dataspace.h"
+
+namespace tarq::hdf5 {
+
+Result<std::vector<std::uint64_t>> parse_dataspace(ByteSpan message) {
+    if (message.empty()) return std::vector<std::uint64_t>{};
+    // Version 1 pads its prefix to 8 bytes; later versions carry the
+    // dataspace type in byte 3 instead.
+    const std::size_t sizes_at = message[0] == 1 ? 8 : 4;
+    if (message.size() < sizes_at) return netcdf_error("Dataspace message too short");
+    const std::size_t rank = message[1];
+    if (!fits(message.size(), sizes_at, 8 * rank)) return netcdf_error("Dataspace message too short");
+    std::vector<std::uint64_t> dims(rank);
+    for (std::size_t i = 0; i < rank; ++i) dims[i] = le_uint_unchecked(message, sizes_at + 8 * i, 8);
+    return dims;
+}
+
+std::optional<std::uint64_t> element_count(const std::vector<std::uint64_t>& dims) noexcept {
+    for (const std::uint64_t d : dims)
+        if (d == 0) return 0;
+    std::uint64_t count = 1;
+    for (const std::uint64_t d : dims) {
+        const auto next = checked_mul(count, d);
+        if (!next) return std::nullopt;
+        count = *next;
+    }
+    return count;
+}
+
+}  // namespace tarq::hdf5

@@ -1,0 +1,19 @@
+#pragma once
+// Dataspace message (format spec IV.A.2.b).
+
+#include <cstdint>
+#include <vector>
+
+#include "hdf5/bytes.h"
+#include "util/error.h"
+
+namespace tarq::hdf5 {
+
+// The current dimension sizes, outermost first; none for an empty message
+// or a scalar.
+[[nodiscard]] Result<std::vector<std::uint64_t>> parse_dataspace(ByteSpan message);
+
+// Product of the sizes (1 for a scalar), or nothing on overflow.
+[[nodiscard]] std::optional<std::uint64_t> element_count(const std::vector<std::uint64_t>& dims) noexcept;
+
+}  // namespace tarq::hdf5

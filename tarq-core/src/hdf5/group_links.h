@@ -1,0 +1,21 @@
+#pragma once
+// New-style groups: Link messages in the group's object header, and dense
+// link storage (a fractal heap of Link messages indexed by a version 2 B-tree).
+
+#include <cstdint>
+
+#include "hdf5/file_reader.h"
+#include "hdf5/member_table.h"
+#include "util/error.h"
+
+namespace tarq::hdf5 {
+
+// The hard links of the version 2 ("OHDR") group header at `address`,
+// compact ones first, then dense ones.
+[[nodiscard]] Result<MemberTable> read_link_messages(const FileReader& file, std::uint64_t address);
+
+// The hard links stored in a fractal heap and indexed by a name B-tree.
+[[nodiscard]] Result<MemberTable> read_dense_links(const FileReader& file, std::uint64_t heap_address,
+                                                   std::uint64_t btree_address);
+
+}  // namespace tarq::hdf5

@@ -1,0 +1,82 @@
+#include "hdf5/superblock.h"
+
+#include <algorithm>
+#include <string>
+#include <tuple>
+
+#include "hdf5/object_header.h"
+
+namespace tarq::hdf5 {
+
+namespace {
+
+constexpr std::uint8_t kSignature[8] = {0x89, 'H', 'D', 'F', 0x0D, 0x0A, 0x1A, 0x0A};
+
+Result<void> check_sizes(std::uint8_t offset_size, std::uint8_t length_size) {
+    if (offset_size != 8 || length_size != 8)
+        return netcdf_error("Unsupported offset_size=" + std::to_string(offset_size) +
+                            " length_size=" + std::to_string(length_size));
+    return {};
+}
+
+// The last Symbol Table message (format spec IV.A.2.r) of the root header.
+Result<RootGroup> symbol_table_from_header(const FileReader& file, std::uint64_t header) {
+    RootGroup root{header, true, UNDEFINED_ADDRESS, UNDEFINED_ADDRESS};
+    bool found = false;
+    HDF5_CHECK(walk_object_header(file, header, [&](std::uint16_t type, ByteSpan data) -> Result<void> {
+        if (type == message_type::kSymbolTable && data.size() >= 16) {
+            root.btree_address = le_uint_unchecked(data, 0, 8);
+            root.heap_address = le_uint_unchecked(data, 8, 8);
+            found = true;
+        }
+        return {};
+    }));
+    if (!found) return netcdf_error("No symbol table message found in root group object header");
+    return root;
+}
+
+// Superblock versions 0 and 1: the root group symbol table entry
+// (format spec III.C) closes the superblock.
+Result<RootGroup> locate_from_v0(const FileReader& file, std::uint8_t version) {
+    TARQ_TRY(const std::uint8_t offset_size, file.u8(13));
+    TARQ_TRY(const std::uint8_t length_size, file.u8(14));
+    HDF5_CHECK(check_sizes(offset_size, length_size));
+    const std::uint64_t s = version == 0 ? 0 : 4;
+    // Base, free-space, end-of-file, driver information addresses and the
+    // root entry's link name offset: unused, but they must be present.
+    TARQ_TRY(std::ignore, file.read_at(24 + s, 40));
+    TARQ_TRY(const std::uint64_t header, file.u64(64 + s));
+    TARQ_TRY(const std::uint32_t cache_type, file.u32(72 + s));
+    TARQ_TRY(const Bytes first, file.read_at(header, 4));
+    if (has_signature(first, "OHDR")) return RootGroup{header, false, UNDEFINED_ADDRESS, UNDEFINED_ADDRESS};
+    if (cache_type == 1) {
+        TARQ_TRY(const std::uint64_t btree, file.u64(80 + s));
+        TARQ_TRY(const std::uint64_t heap, file.u64(88 + s));
+        return RootGroup{header, true, btree, heap};
+    }
+    return symbol_table_from_header(file, header);
+}
+
+// Superblock versions 2 and 3 (and later numbers, read the same way).
+Result<RootGroup> locate_from_v2(const FileReader& file) {
+    TARQ_TRY(const std::uint8_t offset_size, file.u8(9));
+    TARQ_TRY(const std::uint8_t length_size, file.u8(10));
+    HDF5_CHECK(check_sizes(offset_size, length_size));
+    // Base, superblock extension and end-of-file addresses: unused.
+    TARQ_TRY(std::ignore, file.read_at(12, 24));
+    TARQ_TRY(const std::uint64_t header, file.u64(36));
+    return RootGroup{header, false, UNDEFINED_ADDRESS, UNDEFINED_ADDRESS};
+}
+
+}  // namespace
+
+Result<RootGroup> locate_root_group(const FileReader& file) {
+    TARQ_TRY(const Bytes signature, file.read_at(0, 8));
+    if (!std::equal(signature.begin(), signature.end(), std::begin(kSignature)))
+        return netcdf_error("Not an HDF5 file");
+    TARQ_TRY(const std::uint8_t version, file.u8(8));
+    if (version <= 1) return locate_from_v0(file, version);
+    return locate_from_v2(file);
+}
+
+}  // namespace tarq::hdf5
