@@ -17,10 +17,12 @@ namespace tarq {
 
 namespace {
 
-constexpr double kThetaOffsetK = 300.0;     // T is stored as theta - 300 K
+// Base-field constants, kept apart from the thermodynamic ones (whose R/cp is
+// 0.28571426): results must match the model's own post-processing.
+constexpr double kThetaOffsetK = 300.0;            // T is stored as theta - 300 K
 constexpr double kReferencePressurePa = 100000.0;
-constexpr double kPoissonExponent = 0.2857142857;  // R/cp as the model writes it, not 2/7
-constexpr double kGravity = 9.80665;         // m s-2
+constexpr double kPoissonExponent = 0.2857142857;  // R/cp as this decimal, not 2/7
+constexpr double kGravity = 9.80665;               // m s-2
 constexpr double kKelvinOffset = 273.15;
 
 using Field = std::vector<double>;
