@@ -18,7 +18,7 @@ namespace tarq {
 namespace {
 
 // Base-field constants, kept apart from the thermodynamic ones (whose R/cp is
-// 0.28571426): results must match the model's own post-processing.
+// 0.28571426); each computation keeps its own values.
 constexpr double kThetaOffsetK = 300.0;            // T is stored as theta - 300 K
 constexpr double kReferencePressurePa = 100000.0;
 constexpr double kPoissonExponent = 0.2857142857;  // R/cp as this decimal, not 2/7
