@@ -85,10 +85,10 @@ void place_chunk(ByteSpan decoded, const std::vector<std::uint64_t>& origin, con
 
 Result<Bytes> read_chunked(const FileReader& file, const DatasetInfo& info, const ChunkedLayout& layout,
                            Selection selection, std::optional<std::uint64_t> out_elements) {
-    if (layout.btree_address == UNDEFINED_ADDRESS) return Bytes{};
     for (const Filter& filter : info.filters)
         if (filter.kind == FilterKind::Unsupported)
             return netcdf_error("Unsupported filter id " + std::to_string(filter.id));
+    if (layout.btree_address == UNDEFINED_ADDRESS) return Bytes{};
     const std::uint64_t e = element_size(info.datatype.type);
     TARQ_TRY(const std::uint64_t out_bytes, checked_bytes(file, out_elements, e));
 

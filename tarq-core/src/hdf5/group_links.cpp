@@ -29,10 +29,11 @@ void parse_link_info(ByteSpan data, LinkInfo& info) {
 
 }  // namespace
 
-Result<MemberTable> read_link_messages(const FileReader& file, std::uint64_t address) {
+Result<MemberTable> read_link_messages(const FileReader& file, std::uint64_t address, bool v2_header) {
     MemberTable members;
     LinkInfo info;
-    HDF5_CHECK(walk_v2_object_header(file, address, [&](std::uint16_t type, ByteSpan data) -> Result<void> {
+    const auto walk = v2_header ? walk_v2_object_header : walk_object_header;
+    HDF5_CHECK(walk(file, address, [&](std::uint16_t type, ByteSpan data) -> Result<void> {
         if (type == message_type::kLinkInfo) parse_link_info(data, info);
         if (type == message_type::kLink) {
             if (auto link = parse_link_message(data)) members.insert_or_assign(std::move(link->name), link->address);

@@ -10,9 +10,10 @@
 
 namespace tarq::hdf5 {
 
-// The hard links of the version 2 ("OHDR") group header at `address`,
-// compact ones first, then dense ones.
-[[nodiscard]] Result<MemberTable> read_link_messages(const FileReader& file, std::uint64_t address);
+// The hard links of the group header at `address`, compact ones first, then
+// dense ones. With `v2_header` the header must be a version 2 ("OHDR") one.
+[[nodiscard]] Result<MemberTable> read_link_messages(const FileReader& file, std::uint64_t address,
+                                                     bool v2_header);
 
 // The hard links stored in a fractal heap and indexed by a name B-tree.
 [[nodiscard]] Result<MemberTable> read_dense_links(const FileReader& file, std::uint64_t heap_address,

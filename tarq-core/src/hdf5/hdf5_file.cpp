@@ -43,10 +43,13 @@ Result<Hdf5File> Hdf5File::open(std::string_view path) {
     const FileReader& reader = state->file;
     if (root.symbol_table) {
         TARQ_TRY(state->members, hdf5::read_symbol_table_group(reader, root.btree_address, root.heap_address));
-        TARQ_TRY(state->attributes, hdf5::collect_v1_attributes(reader, root.header_address));
     } else {
-        TARQ_TRY(state->members, hdf5::read_link_messages(reader, root.header_address));
+        TARQ_TRY(state->members, hdf5::read_link_messages(reader, root.header_address, root.v2_header));
+    }
+    if (root.v2_header) {
         TARQ_TRY(state->attributes, hdf5::collect_v2_attributes(reader, root.header_address));
+    } else {
+        TARQ_TRY(state->attributes, hdf5::collect_v1_attributes(reader, root.header_address));
     }
     return Hdf5File(std::move(state));
 }

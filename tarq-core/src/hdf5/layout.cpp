@@ -87,6 +87,9 @@ Result<StorageLayout> parse_layout(ByteSpan message) {
     if (version == 3 && layout_class == kChunked) return chunked_v3(message);
     if (version == 4 && layout_class == kContiguous) return contiguous(message, "Contiguous layout v4 too short");
     if (version == 4 && layout_class == kChunked) return chunked_v4(message);
+    // Versions 1 and 2 and the compact and virtual classes read as no data;
+    // a newer version than 4 may encode anything and is refused.
+    if (version > 4) return netcdf_error("Unsupported layout version " + std::to_string(version));
     return ContiguousLayout{};
 }
 

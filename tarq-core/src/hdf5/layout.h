@@ -8,7 +8,8 @@
 namespace tarq::hdf5 {
 
 // Contiguous or chunked storage. Compact storage, virtual datasets and the
-// layout versions 1 and 2 give a contiguous layout without data.
+// layout versions 1 and 2 give a contiguous layout without data; versions
+// after 4 are refused.
 [[nodiscard]] Result<StorageLayout> parse_layout(ByteSpan message);
 
 }  // namespace tarq::hdf5

@@ -111,11 +111,14 @@ Result<void> walk_v2(const FileReader& file, std::uint64_t address, const Messag
         const std::uint16_t type = bytes[block.cursor];
         const std::size_t length = le_uint_unchecked(bytes, block.cursor + 1, 2);
         const std::size_t start = block.cursor + header_size;
-        if ((type == 0 && length == 0) || !fits(size, start, length)) {
+        if (!fits(size, start, length)) {
             stack.pop_back();
             continue;
         }
         block.cursor = start + length;
+        // libhdf5 leaves empty null messages between real ones, so an empty
+        // message does not end the block.
+        if (type == 0 && length == 0) continue;
         const ByteSpan data = bytes.subspan(start, length);
         if (type != message_type::kContinuation) {
             HDF5_CHECK(visit(type, data));

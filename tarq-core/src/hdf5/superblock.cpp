@@ -19,11 +19,18 @@ Result<void> check_sizes(std::uint8_t offset_size, std::uint8_t length_size) {
     return {};
 }
 
-// The last Symbol Table message (format spec IV.A.2.r) of the root header.
-Result<RootGroup> symbol_table_from_header(const FileReader& file, std::uint64_t header) {
-    RootGroup root{header, true, UNDEFINED_ADDRESS, UNDEFINED_ADDRESS};
+// A version 1 root header: libhdf5 turns an old-style root group into a
+// new-style one (Link Info and Link messages) when it must hold a link a
+// symbol table cannot, such as an external link, and leaves the superblock's
+// cached symbol table behind, stale. The last Symbol Table message
+// (format spec IV.A.2.r) counts.
+Result<RootGroup> root_from_v1_header(const FileReader& file, std::uint64_t header, std::uint32_t cache_type,
+                                      std::uint64_t scratch_pad) {
+    RootGroup root{header, false, true, UNDEFINED_ADDRESS, UNDEFINED_ADDRESS};
     bool found = false;
+    bool link_info = false;
     HDF5_CHECK(walk_object_header(file, header, [&](std::uint16_t type, ByteSpan data) -> Result<void> {
+        if (type == message_type::kLinkInfo) link_info = true;
         if (type == message_type::kSymbolTable && data.size() >= 16) {
             root.btree_address = le_uint_unchecked(data, 0, 8);
             root.heap_address = le_uint_unchecked(data, 8, 8);
@@ -31,6 +38,11 @@ Result<RootGroup> symbol_table_from_header(const FileReader& file, std::uint64_t
         }
         return {};
     }));
+    if (link_info) return RootGroup{header, false, false, UNDEFINED_ADDRESS, UNDEFINED_ADDRESS};
+    if (cache_type == 1) {
+        TARQ_TRY(const Bytes cached, file.read_at(scratch_pad, 16));
+        return RootGroup{header, false, true, le_uint_unchecked(cached, 0, 8), le_uint_unchecked(cached, 8, 8)};
+    }
     if (!found) return netcdf_error("No symbol table message found in root group object header");
     return root;
 }
@@ -48,13 +60,8 @@ Result<RootGroup> locate_from_v0(const FileReader& file, std::uint8_t version) {
     TARQ_TRY(const std::uint64_t header, file.u64(64 + s));
     TARQ_TRY(const std::uint32_t cache_type, file.u32(72 + s));
     TARQ_TRY(const Bytes first, file.read_at(header, 4));
-    if (has_signature(first, "OHDR")) return RootGroup{header, false, UNDEFINED_ADDRESS, UNDEFINED_ADDRESS};
-    if (cache_type == 1) {
-        TARQ_TRY(const std::uint64_t btree, file.u64(80 + s));
-        TARQ_TRY(const std::uint64_t heap, file.u64(88 + s));
-        return RootGroup{header, true, btree, heap};
-    }
-    return symbol_table_from_header(file, header);
+    if (has_signature(first, "OHDR")) return RootGroup{header, true, false, UNDEFINED_ADDRESS, UNDEFINED_ADDRESS};
+    return root_from_v1_header(file, header, cache_type, 80 + s);
 }
 
 // Superblock versions 2 and 3 (and later numbers, read the same way).
@@ -65,7 +72,7 @@ Result<RootGroup> locate_from_v2(const FileReader& file) {
     // Base, superblock extension and end-of-file addresses: unused.
     TARQ_TRY(std::ignore, file.read_at(12, 24));
     TARQ_TRY(const std::uint64_t header, file.u64(36));
-    return RootGroup{header, false, UNDEFINED_ADDRESS, UNDEFINED_ADDRESS};
+    return RootGroup{header, true, false, UNDEFINED_ADDRESS, UNDEFINED_ADDRESS};
 }
 
 }  // namespace

@@ -9,10 +9,12 @@
 
 namespace tarq::hdf5 {
 
-// Where the root group's members are found: through the Link messages of a
-// version 2 header, or through a symbol table (version 1 B-tree + local heap).
+// Where the root group's members are found: through Link messages and dense
+// link storage (the root header has a Link Info message, or is a version 2
+// header), or through a symbol table (version 1 B-tree + local heap).
 struct RootGroup {
     std::uint64_t header_address = UNDEFINED_ADDRESS;
+    bool v2_header = false;
     bool symbol_table = false;
     std::uint64_t btree_address = UNDEFINED_ADDRESS;
     std::uint64_t heap_address = UNDEFINED_ADDRESS;
