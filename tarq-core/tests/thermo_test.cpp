@@ -138,6 +138,10 @@ TEST(MixingRatio, KnownRelations) {
     EXPECT_NEAR(temperature_at_mixing_ratio(mixing_ratio_gkg(850.0, 10.0), 850.0), 10.0, 0.1);
     EXPECT_NEAR(virtual_temp_c(20.0, 10.0), (293.15 * 1.0061) - 273.15, 1e-12);
     EXPECT_NEAR(vapor_pressure(0.0), 6.1078 / std::pow(0.99999683, 8), 1e-12);
+    // The enhancement term is 0.0014 * (x * x); (0.0014 * x) * x differs in the
+    // last place at these points.
+    EXPECT_EQ(mixing_ratio_gkg(1000.0, -47.0), 0x1.c92c456fa64c4p-5);
+    EXPECT_EQ(mixing_ratio_gkg(925.0, 35.0), 0x1.43b2afc8c7f62p+5);
 }
 
 TEST(VirtualTemperatureK, NegativeOrMissingMoistureIsDry) {

@@ -42,7 +42,7 @@ double vapor_pressure_exp(double t_c) noexcept {
 
 double mixing_ratio_gkg(double p_hpa, double t_c) noexcept {
     const double x = 0.02 * (t_c - 12.5 + 7500.0 / p_hpa);
-    const double enhancement = 1.0 + 4.5e-6 * p_hpa + 0.0014 * x * x;
+    const double enhancement = 1.0 + 4.5e-6 * p_hpa + 0.0014 * (x * x);
     const double e_hpa = enhancement * vapor_pressure(t_c);
     return kMixingRatioFactorGkg * e_hpa / (p_hpa - e_hpa);
 }
