@@ -49,8 +49,8 @@ Result<ColumnInputs> load_columns(const TarqFile& file, std::size_t t) {
     in.ncol = file.nx * file.ny;
     TARQ_TRY(in.p_hpa, pressure_hpa(file, t));
     TARQ_TRY(in.t_c, temperature_c(file, t));
-    TARQ_TRY(in.z_agl, height_agl(file, t));
     TARQ_TRY(in.qvapor, read_var(file, "QVAPOR", t));
+    TARQ_TRY(in.z_agl, height_agl(file, t));
     const std::size_t need = in.nz * in.ncol;
     if (in.p_hpa.size() < need) return too_short("pressure", in.p_hpa.size(), need);
     if (in.t_c.size() < need) return too_short("temperature", in.t_c.size(), need);
