@@ -183,7 +183,7 @@ def test_constructor_accepts_keyword_and_rejects_path_objects(small_file):
         _tarq.TarqFile(Path(small_file))
 
 
-def test_open_failures_raise_oserror(tmp_path):
+def test_open_failures_raise_oserror(tmp_path, small_file):
     missing = tmp_path / "missing.nc"
     with pytest.raises(OSError, match="^NetCDF error: "):
         _tarq.TarqFile(str(missing))
@@ -191,6 +191,9 @@ def test_open_failures_raise_oserror(tmp_path):
     text.write_text("not an HDF5 file at all, just some text " * 10)
     with pytest.raises(OSError, match="^NetCDF error: "):
         _tarq.TarqFile(str(text))
+    # A NUL ends the name for the system; the file before it must not be opened instead.
+    with pytest.raises(OSError, match="^NetCDF error: path contains a NUL character$"):
+        _tarq.TarqFile(small_file + "\0.other")
 
 
 def test_three_dimensional_t_fails_the_open(tmp_path):
