@@ -104,6 +104,15 @@ def test_registry_unit_errors(f, name, units, message):
     assert str(e.value) == "unit conversion error: " + message
 
 
+# Python's str.lower() is full Unicode lower-casing, Final_Sigma condition included.
+@pytest.mark.parametrize("units", ["\u03a3", "\u0391\u03a3", "\u03a3\u0391\u03a3 ", "\u039f\u0394\u039f\u03a3.",
+                                   "\u0391\u03a3'\u0392", "\u0391\u03a3 \u0392", "\u0130"])
+def test_unit_strings_are_lower_cased_in_full(f, units):
+    with pytest.raises(RuntimeError) as e:
+        f.getvar("pressure", units=units)
+    assert str(e.value) == f"unit conversion error: unrecognized unit string: '{units.lower().strip()}'"
+
+
 @pytest.mark.parametrize(
     "name, units, convert",
     [

@@ -1,10 +1,12 @@
 """The Python surface of tarq._tarq: module, TarqFile, getvar arguments, results and errors."""
 
 import os
+import struct
 import subprocess
 import sys
 import textwrap
 
+import h5py
 import netCDF4
 import numpy as np
 import pytest
@@ -183,7 +185,7 @@ def test_constructor_accepts_keyword_and_rejects_path_objects(small_file):
         _tarq.TarqFile(Path(small_file))
 
 
-def test_open_failures_raise_oserror(tmp_path):
+def test_open_failures_raise_oserror(tmp_path, small_file):
     missing = tmp_path / "missing.nc"
     with pytest.raises(OSError, match="^NetCDF error: "):
         _tarq.TarqFile(str(missing))
@@ -191,6 +193,9 @@ def test_open_failures_raise_oserror(tmp_path):
     text.write_text("not an HDF5 file at all, just some text " * 10)
     with pytest.raises(OSError, match="^NetCDF error: "):
         _tarq.TarqFile(str(text))
+    # A NUL ends the name for the system; the file before it must not be opened instead.
+    with pytest.raises(OSError, match="^NetCDF error: path contains a NUL character$"):
+        _tarq.TarqFile(small_file + "\0.other")
 
 
 def test_three_dimensional_t_fails_the_open(tmp_path):
@@ -320,6 +325,23 @@ def test_results_are_owned_writeable_float64_arrays(tf):
     before = a.copy()
     a[:] = -1.0
     np.testing.assert_array_equal(tf.getvar("pressure", 2), before)
+
+
+def test_size_beyond_the_array_limit_is_a_shape_error(tmp_path):
+    # A T of shape [1, 1, 0, 2**63] holds no values, so every size product
+    # matches, but no array can have a dimension of 2**63.
+    path = tmp_path / "huge.nc"
+    with h5py.File(path, "w") as h5:
+        h5.create_dataset("T", shape=(1, 1, 0, 5), dtype="f4")
+    data = bytearray(path.read_bytes())
+    at = data.find(struct.pack("<4Q", 1, 1, 0, 5))  # the dataspace sizes
+    assert at > 0
+    data[at : at + 32] = struct.pack("<4Q", 1, 1, 0, 2**63)
+    path.write_bytes(data)
+    tf = _tarq.TarqFile(str(path))
+    assert (tf.ny, tf.nx) == (0, 2**63)
+    with pytest.raises(RuntimeError, match="^incompatible shapes: dimension 9223372036854775808 "):
+        tf.getvar("T")
 
 
 def test_unknown_variable_raises_runtime_error(tf):

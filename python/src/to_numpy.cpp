@@ -51,6 +51,11 @@ PyObject* to_numpy(VarOutput&& output) {
         std::size_t product = 1;
         bool overflow = false;
         for (std::size_t d : output.shape) {
+            // A grid with a zero size may give another size that no array can have.
+            if (d > static_cast<std::size_t>(NPY_MAX_INTP)) {
+                PyErr_Format(PyExc_RuntimeError, "incompatible shapes: dimension %zu is beyond the array size limit", d);
+                return nullptr;
+            }
             overflow = overflow || __builtin_mul_overflow(product, d, &product);
             dims.push_back(static_cast<npy_intp>(d));
         }

@@ -1,8 +1,11 @@
 #include "util/thread_pool.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -75,6 +78,28 @@ TEST_P(ThreadPoolTest, ConcurrentCallersFinish) {
 }
 
 INSTANTIATE_TEST_SUITE_P(WorkerCounts, ThreadPoolTest, ::testing::Values(1, 2, 7));
+
+// Caps the address space a little above what the process maps now, so that
+// only a few more thread stacks fit.
+void cap_address_space_above_current(std::size_t extra_bytes) {
+    std::size_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t cap = pages * 4096 + extra_bytes;
+    const rlimit limit{cap, cap};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(2);
+}
+
+TEST(ThreadPoolDeathTest, RunsWithTheThreadsTheSystemGrants) {
+    EXPECT_EXIT(
+        {
+            cap_address_space_above_current(20u << 20);
+            ThreadPool refused(64);
+            std::atomic<std::size_t> count{0};
+            refused.run(0, 1000, [&](std::size_t lo, std::size_t hi) { count += hi - lo; });
+            std::_Exit(count.load() == 1000 && refused.workers() < 65 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
 
 TEST(ThreadPool, DefaultPoolHasOneWorkerPerLogicalCpu) {
     const unsigned cpus = std::thread::hardware_concurrency();

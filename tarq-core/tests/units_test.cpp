@@ -80,6 +80,8 @@ TEST(ParseUnit, RefusesOtherSpellingsNamingTheLoweredTrimmedText) {
                    {"degC/km", "unrecognized unit string: 'degc/km'"},
                    {"W/m2", "unrecognized unit string: 'w/m2'"},
                    {"m s - 1", "unrecognized unit string: 'm s - 1'"},
+                   // Information separators are not white space and stay in the text.
+                   {"\x1c" "hPa\x1f", "unrecognized unit string: '\x1c" "hpa\x1f'"},
                    {"\u00c9", "unrecognized unit string: '\u00e9'"}}) {
         auto unit = parse_unit(c.text);
         ASSERT_FALSE(unit.has_value()) << c.text;

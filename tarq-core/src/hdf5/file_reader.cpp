@@ -22,6 +22,8 @@ std::unexpected<TarqError> system_error(int error_number) {
 }  // namespace
 
 Result<FileReader> FileReader::open(std::string_view path) {
+    // The system call would stop at a NUL and open another file than the one named.
+    if (path.find('\0') != std::string_view::npos) return netcdf_error("path contains a NUL character");
     const std::string path_text(path);
     const int fd = ::open(path_text.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return system_error(errno);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <system_error>
 
 namespace tarq {
 
@@ -46,7 +47,15 @@ struct ThreadPool::Job {
 
 ThreadPool::ThreadPool(std::size_t threads) {
     threads_.reserve(threads);
-    for (std::size_t i = 0; i < threads; ++i) threads_.emplace_back([this] { worker_loop(); });
+    for (std::size_t i = 0; i < threads; ++i) {
+        // When the system refuses another thread, the pool keeps those it has:
+        // the caller works on every loop, so any count gives the same results.
+        try {
+            threads_.emplace_back([this] { worker_loop(); });
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
 }
 
 ThreadPool::~ThreadPool() {

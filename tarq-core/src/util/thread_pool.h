@@ -21,6 +21,7 @@ using ChunkFn = std::function<void(std::size_t lo, std::size_t hi)>;
 
 class ThreadPool {
 public:
+    // Starts `threads` threads, or as many as the system grants.
     explicit ThreadPool(std::size_t threads);
     ~ThreadPool();
     ThreadPool(const ThreadPool&) = delete;
