@@ -132,6 +132,9 @@ std::vector<double> fill_lake_points(std::span<const double> field, std::span<co
     for (std::uint64_t p = 0; p < ny * nx; ++p) {
         if (mask[p]) lake_points.push_back(p);
     }
+    // With no land anywhere every ring search would come back empty, at a cost
+    // that grows with the fourth power of the grid size.
+    if (lake_points.size() == ny * nx) return filled;
     // Every value is computed from the unfilled field before any is written.
     std::vector<double> values(lake_points.size());
     parallel_for(0, lake_points.size(), [&](std::size_t lo, std::size_t hi) {
