@@ -384,3 +384,9 @@ def test_worker_count_hook():
     finally:
         _tarq._set_workers(0)
     assert _tarq._workers() == os.cpu_count()
+
+
+def test_names_are_looked_up_with_full_unicode_lower_casing(tf):
+    # U+212A KELVIN SIGN lower-cases to ASCII "k", so this spells the alias "tk".
+    np.testing.assert_array_equal(tf.getvar("T\u212a"), tf.getvar("temp"))
+    np.testing.assert_array_equal(tf.getvar("PRES"), tf.getvar("pressure"))
