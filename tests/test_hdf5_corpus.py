@@ -105,7 +105,7 @@ def test_numeric_attributes(corpus, file_name, name, expected):
     assert _tarq._h5_attr(str(corpus[file_name]), name) == expected
 
 
-@pytest.mark.parametrize("name", ["TITLE", "I8", "BYTE"])
+@pytest.mark.parametrize("name", ["TITLE", "I8", "BYTE", "COMMITTED"])
 def test_non_numeric_attributes(corpus, name):
     with pytest.raises(RuntimeError, match=f"^unexpected attribute type: '{name}' is not numeric$"):
         _tarq._h5_attr(str(corpus["h5py_earliest"]), name)

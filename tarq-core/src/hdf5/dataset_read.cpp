@@ -57,7 +57,7 @@ void place_chunk(ByteSpan decoded, const std::vector<std::uint64_t>& origin, con
     lo[0] = selection.begin > origin[0] ? selection.begin - origin[0] : 0;
     hi[0] = std::min(hi[0], selection.end - origin[0]);
 
-    const std::uint64_t run_bytes = hi[rank - 1] * e;
+    const std::uint64_t run_bytes = (hi[rank - 1] - lo[rank - 1]) * e;
     std::vector<std::uint64_t> local = lo;
     for (;;) {
         std::uint64_t in_index = 0, out_index = 0;

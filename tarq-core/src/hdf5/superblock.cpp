@@ -29,7 +29,7 @@ Result<RootGroup> root_from_v1_header(const FileReader& file, std::uint64_t head
     RootGroup root{header, false, true, UNDEFINED_ADDRESS, UNDEFINED_ADDRESS};
     bool found = false;
     bool link_info = false;
-    HDF5_CHECK(walk_object_header(file, header, [&](std::uint16_t type, ByteSpan data) -> Result<void> {
+    HDF5_CHECK(walk_object_header(file, header, [&](std::uint16_t type, std::uint8_t, ByteSpan data) -> Result<void> {
         if (type == message_type::kLinkInfo) link_info = true;
         if (type == message_type::kSymbolTable && data.size() >= 16) {
             root.btree_address = le_uint_unchecked(data, 0, 8);
