@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "hdf5/chunk_filters.h"
@@ -237,6 +238,28 @@ TEST(Hdf5Dataset, ChunkedAssemblyEdgesMissingChunksAndFilterMasks) {
         }
         EXPECT_TRUE(h5->read_f64_slab("v", 5)->empty());
     }
+}
+
+TEST(Hdf5Dataset, ConcurrentReadsAgree) {
+    // Several threads share one file: cold description cache, positioned
+    // reads interleaving, whole and slab reads at once.
+    const TempFile file(chunked_file(0b11, f32_bytes({10, 11, 12, 13, 14, 15})));
+    const auto h5 = Hdf5File::open(file.path());
+    ASSERT_TRUE(h5);
+    const std::vector<double> grid = expected_grid();
+    std::vector<int> mismatches(4, 0);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < mismatches.size(); ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 50; ++round) {
+                if (h5->read_f64("v").value_or(std::vector<double>{}) != grid) ++mismatches[t];
+                const auto row = h5->read_f64_slab("v", (t + round) % 5);
+                if (!row || row->size() != 7) ++mismatches[t];
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(mismatches, std::vector<int>(4, 0));
 }
 
 TEST(Hdf5Dataset, ChunkReadFailures) {
