@@ -125,7 +125,8 @@ PyMethodDef g_methods[] = {
 };
 
 PyTypeObject g_tarq_file_type = [] {
-    PyTypeObject type{PyVarObject_HEAD_INIT(nullptr, 0)};
+    PyTypeObject type{};
+    Py_SET_REFCNT(reinterpret_cast<PyObject*>(&type), 1);  // what PyVarObject_HEAD_INIT sets
     type.tp_name = "tarq._tarq.TarqFile";
     type.tp_basicsize = sizeof(TarqFileObject);
     type.tp_dealloc = tarq_file_dealloc;

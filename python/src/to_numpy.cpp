@@ -23,7 +23,8 @@ void slice_container_dealloc(PyObject* self) {
 }
 
 PyTypeObject g_slice_container_type = [] {
-    PyTypeObject type{PyVarObject_HEAD_INIT(nullptr, 0)};
+    PyTypeObject type{};
+    Py_SET_REFCNT(reinterpret_cast<PyObject*>(&type), 1);  // what PyVarObject_HEAD_INIT sets
     type.tp_name = "tarq._tarq.PySliceContainer";
     type.tp_basicsize = sizeof(PySliceContainer);
     type.tp_dealloc = slice_container_dealloc;

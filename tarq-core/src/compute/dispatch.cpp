@@ -1,20 +1,110 @@
-// Placeholder until field access is built.
 #include "compute/dispatch.h"
 
 #include <string>
+#include <utility>
 
+#include "compute/registry.h"
+#include "compute/units.h"
+#include "file/accessors.h"
+#include "file/sizes.h"
 #include "file/tarq_file.h"
+#include "util/unicode.h"
 
 namespace tarq {
 
+namespace {
+
+using Shape = std::vector<std::size_t>;
+
+// Shape of a catalogue row's result: its base grid, with a leading count when
+// the row returns several fields one after another.
+Shape registry_shape(const TarqFile& file, bool is_3d, std::size_t length) {
+    Shape base = is_3d ? Shape{file.nz, file.ny, file.nx} : Shape{file.ny, file.nx};
+    const auto n = checked_product(std::span<const std::uint64_t>(base.data(), base.size()));
+    if (!n || length == *n) return base;
+    // A zero-sized grid holds no whole number of fields: the shape stays the base.
+    if (*n != 0 && length % *n == 0) base.insert(base.begin(), length / *n);
+    return base;
+}
+
+// Shape of a stored variable's slab, guessed from its length alone.
+Shape raw_shape(const TarqFile& file, std::size_t length) {
+    const std::uint64_t plane_sizes[] = {file.ny, file.nx};
+    const std::uint64_t volume_sizes[] = {file.nz, file.ny, file.nx};
+    const auto plane = checked_product(plane_sizes);
+    const auto volume = checked_product(volume_sizes);
+    if (plane && length == *plane) return {file.ny, file.nx};
+    if (volume && length == *volume) return {file.nz, file.ny, file.nx};
+    if (plane && *plane != 0 && length % *plane == 0) return {length / *plane, file.ny, file.nx};
+    return {length};
+}
+
+Result<VarOutput> compute_registry_row(const TarqFile& file, const VarSpec& row, std::size_t t,
+                                       const ComputeOptions& options) {
+    TARQ_TRY(auto data, row.compute(file, t, options));
+    std::string units(row.units);
+    if (options.units) {
+        // The row's own unit is parsed first, so its failure is the one reported.
+        TARQ_TRY(const Unit from, parse_unit(row.units));
+        TARQ_TRY(const Unit to, parse_unit(*options.units));
+        if (auto converted = convert_units(data, from, to); !converted) return std::unexpected(converted.error());
+        units = *options.units;
+    }
+    Shape shape = registry_shape(file, row.is_3d, data.size());
+    return VarOutput{std::move(data), std::move(shape), std::move(units), std::string(row.description)};
+}
+
+// A stored variable by its own name. Unit requests are lenient here: an
+// unknown or incompatible unit leaves the values as stored.
+Result<VarOutput> read_raw_variable(const TarqFile& file, std::string_view name, std::size_t t,
+                                    const ComputeOptions& options) {
+    const std::string upper = unicode_upper(name);
+    auto data = read_var(file, name, t);
+    if (!data) data = read_var(file, upper, t);
+    if (!data) {
+        return fail(ErrorKind::UnknownVar,
+                    std::string(name) + " (not in computed registry and not found as raw variable in file)");
+    }
+    const auto guessed = guess_raw_units(upper);
+    std::string units(guessed.value_or(""));
+    if (options.units) {
+        if (guessed) {
+            auto from = parse_unit(*guessed);
+            auto to = parse_unit(*options.units);
+            if (from && to) (void)convert_units(*data, *from, *to);
+        }
+        units = *options.units;
+    }
+    Shape shape = raw_shape(file, data->size());
+    return VarOutput{std::move(*data), std::move(shape), std::move(units), "Raw TARQ variable: " + std::string(name)};
+}
+
+}  // namespace
+
+std::optional<std::string_view> guess_raw_units(std::string_view upper_name) {
+    static constexpr std::pair<std::string_view, std::string_view> kKnownUnits[] = {
+        {"T2", "K"}, {"TSK", "K"}, {"SST", "K"},
+        {"LH", "W/m2"}, {"HFX", "W/m2"}, {"GLW", "W/m2"}, {"OLR", "W/m2"}, {"SWDOWN", "W/m2"},
+        {"UST", "m/s"}, {"U10", "m/s"}, {"V10", "m/s"},
+        {"PSFC", "Pa"},
+        {"PBLH", "m"}, {"SNOWH", "m"},
+        {"RAINC", "mm"}, {"RAINNC", "mm"}, {"RAINSH", "mm"}, {"SNOWNC", "mm"}, {"GRAUPELNC", "mm"},
+    };
+    for (const auto& [name, units] : kKnownUnits) {
+        if (name == upper_name) return units;
+    }
+    return std::nullopt;
+}
+
 Result<VarOutput> compute_variable(const TarqFile& file, std::string_view name,
-                                   std::optional<std::uint64_t> timeidx, const ComputeOptions&) {
+                                   std::optional<std::uint64_t> timeidx, const ComputeOptions& options) {
     const std::uint64_t t = timeidx.value_or(0);
     if (t >= file.nt) {
         return fail(ErrorKind::InvalidParam, "timeidx " + std::to_string(t) + " out of range (file has " +
                                                  std::to_string(file.nt) + " times)");
     }
-    return fail(ErrorKind::UnknownVar, std::string(name) + " (not computable yet)");
+    if (const VarSpec* row = lookup_variable(name)) return compute_registry_row(file, *row, t, options);
+    return read_raw_variable(file, name, t, options);
 }
 
 }  // namespace tarq

@@ -18,4 +18,7 @@ struct TarqFile;
                                                  std::optional<std::uint64_t> timeidx,
                                                  const ComputeOptions& options);
 
+// Unit string of a well-known stored variable, by its upper-case name.
+[[nodiscard]] std::optional<std::string_view> guess_raw_units(std::string_view upper_name);
+
 }  // namespace tarq

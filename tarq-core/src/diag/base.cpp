@@ -1,46 +1,47 @@
-// Placeholder until this diagnostics family is built.
+// The base-field rows: thin wrappers over the field accessors, reading no option.
 #include "compute/diagnostics.h"
+#include "file/accessors.h"
 
 namespace tarq {
 
-Result<std::vector<double>> compute_pressure(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "pressure is not available yet");
+Result<std::vector<double>> compute_pressure(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    return pressure(file, t);
 }
 
-Result<std::vector<double>> compute_height(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "height is not available yet");
+Result<std::vector<double>> compute_height(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    return height_msl(file, t);
 }
 
-Result<std::vector<double>> compute_height_agl(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "height_agl is not available yet");
+Result<std::vector<double>> compute_height_agl(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    return height_agl(file, t);
 }
 
-Result<std::vector<double>> compute_geopt(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "geopt is not available yet");
+Result<std::vector<double>> compute_geopt(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    return geopotential(file, t);
 }
 
-Result<std::vector<double>> compute_terrain(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "terrain is not available yet");
+Result<std::vector<double>> compute_terrain(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    return terrain(file, t);
 }
 
-Result<std::vector<double>> compute_ua(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "ua is not available yet");
+Result<std::vector<double>> compute_ua(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    return u_mass(file, t);
 }
 
-Result<std::vector<double>> compute_va(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "va is not available yet");
+Result<std::vector<double>> compute_va(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    return v_mass(file, t);
 }
 
-Result<std::vector<double>> compute_wa(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "wa is not available yet");
+Result<std::vector<double>> compute_wa(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    return w_mass(file, t);
 }
 
-Result<std::vector<double>> compute_lat(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "lat is not available yet");
+Result<std::vector<double>> compute_lat(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    return read_var(file, "XLAT", t);
 }
 
-Result<std::vector<double>> compute_lon(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "lon is not available yet");
+Result<std::vector<double>> compute_lon(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    return read_var(file, "XLONG", t);
 }
 
 }  // namespace tarq

@@ -1,66 +1,375 @@
-// Placeholder until this diagnostics family is built.
+// Convective parcel diagnostics: CAPE, CIN, LCL, LFC and EL of surface-based,
+// mixed-layer, most-unstable and custom parcels, 3-D CAPE, and the effective
+// inflow layer. Every grid column runs the parcel kernel of met/parcel.
+#include <cmath>
+#include <optional>
+#include <string>
+#include <string_view>
+
 #include "compute/diagnostics.h"
+#include "file/accessors.h"
+#include "met/constants.h"
+#include "met/parcel.h"
+#include "met/thermo.h"
+#include "util/thread_pool.h"
 
 namespace tarq {
 
-Result<std::vector<double>> compute_sbcape(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "sbcape is not available yet");
+namespace {
+
+using met::ColumnBuffer;
+using met::Parcel;
+using met::ParcelKind;
+using met::ParcelScratch;
+
+// Custom parcels above these are taken as Pa or K, like the kernel's own rule.
+constexpr double kPascalThreshold = 2000.0;
+constexpr double kKelvinThreshold = 150.0;
+
+std::unexpected<TarqError> too_short(std::string_view name, std::size_t have, std::size_t need) {
+    return fail(ErrorKind::DimMismatch, std::string(name) + " holds " + std::to_string(have) +
+                                            " values where the grid needs " + std::to_string(need));
 }
 
-Result<std::vector<double>> compute_sbcin(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "sbcin is not available yet");
+// The 3-D fields grid columns are built from, for one time.
+struct ColumnInputs {
+    std::vector<double> p_hpa;
+    std::vector<double> t_c;
+    std::vector<double> qvapor;
+    std::vector<double> z_agl;
+    std::size_t nz = 0;
+    std::size_t ncol = 0;
+
+    [[nodiscard]] met::ColumnFields fields() const { return {p_hpa, t_c, qvapor, z_agl, nz, ncol}; }
+};
+
+Result<ColumnInputs> load_columns(const TarqFile& file, std::size_t t) {
+    ColumnInputs in;
+    in.nz = file.nz;
+    in.ncol = file.nx * file.ny;
+    TARQ_TRY(in.p_hpa, pressure_hpa(file, t));
+    TARQ_TRY(in.t_c, temperature_c(file, t));
+    TARQ_TRY(in.qvapor, read_var(file, "QVAPOR", t));
+    TARQ_TRY(in.z_agl, height_agl(file, t));
+    const std::size_t need = in.nz * in.ncol;
+    if (in.p_hpa.size() < need) return too_short("pressure", in.p_hpa.size(), need);
+    if (in.t_c.size() < need) return too_short("temperature", in.t_c.size(), need);
+    if (in.z_agl.size() < need) return too_short("height_agl", in.z_agl.size(), need);
+    if (in.qvapor.size() < need) return too_short("QVAPOR", in.qvapor.size(), need);
+    return in;
 }
 
-Result<std::vector<double>> compute_mlcape(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "mlcape is not available yet");
+// PSFC, T2 and Q2 of one time; T2 and Q2 lake-filled when lake_interp > 0.
+struct SurfaceInputs {
+    std::vector<double> psfc_pa;
+    std::vector<double> t2_k;
+    std::vector<double> q2;
+
+    // (PSFC/100 hPa, T2 - 273.15 °C, dewpoint of Q2 °C) at column col.
+    [[nodiscard]] Parcel parcel(std::size_t col) const noexcept {
+        const double p_hpa = psfc_pa[col] / 100.0;
+        return {p_hpa, t2_k[col] - met::kKelvinOffset, met::dewpoint_from_q(q2[col], p_hpa)};
+    }
+};
+
+Result<SurfaceInputs> load_surface(const TarqFile& file, std::size_t t, double lake_interp) {
+    SurfaceInputs in;
+    TARQ_TRY(in.psfc_pa, read_var(file, "PSFC", t));
+    TARQ_TRY(in.t2_k, t2_lake(file, t, lake_interp));
+    TARQ_TRY(in.q2, q2_lake(file, t, lake_interp));
+    const std::size_t need = file.nx * file.ny;
+    if (in.psfc_pa.size() < need) return too_short("PSFC", in.psfc_pa.size(), need);
+    if (in.t2_k.size() < need) return too_short("T2", in.t2_k.size(), need);
+    if (in.q2.size() < need) return too_short("Q2", in.q2.size(), need);
+    return in;
 }
 
-Result<std::vector<double>> compute_mlcin(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "mlcin is not available yet");
+ParcelKind kind_or(const ComputeOptions& options, std::string_view fallback) {
+    return met::parcel_kind(options.parcel_type ? std::string_view(*options.parcel_type) : fallback);
 }
 
-Result<std::vector<double>> compute_mucape(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "mucape is not available yet");
+// The four [ny][nx] results of the parcel kernel.
+struct CapeFields {
+    std::vector<double> cape;
+    std::vector<double> cin;
+    std::vector<double> lcl_height;
+    std::vector<double> lfc_height;
+};
+
+Result<CapeFields> cape_core(const TarqFile& file, std::size_t t, ParcelKind kind, std::optional<double> top_m,
+                             double lake_interp) {
+    TARQ_TRY(const ColumnInputs columns, load_columns(file, t));
+    TARQ_TRY(const SurfaceInputs surface, load_surface(file, t, lake_interp));
+    const std::size_t ncol = columns.ncol;
+    CapeFields out{std::vector<double>(ncol, 0.0), std::vector<double>(ncol, 0.0), std::vector<double>(ncol, 0.0),
+                   std::vector<double>(ncol, 0.0)};
+    const met::ColumnFields fields = columns.fields();
+    parallel_for(0, ncol, [&](std::size_t lo, std::size_t hi) {
+        ColumnBuffer column;
+        ParcelScratch scratch;
+        for (std::size_t col = lo; col < hi; ++col) {
+            met::build_column(col, fields, column);
+            const met::ParcelResult r =
+                met::lift_parcel(column.view(), surface.parcel(col), kind, met::kMixedLayerDepthHpa,
+                                 met::kMostUnstableDepthHpa, top_m, scratch);
+            out.cape[col] = r.cape;
+            out.cin[col] = r.cin;
+            out.lcl_height[col] = r.lcl_height;
+            out.lfc_height[col] = r.lfc_height;
+        }
+    });
+    return out;
 }
 
-Result<std::vector<double>> compute_mucin(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "mucin is not available yet");
+Result<CapeFields> cape_core(const TarqFile& file, std::size_t t, ParcelKind kind, const ComputeOptions& options) {
+    return cape_core(file, t, kind, options.top_m, options.lake_interp.value_or(0.0));
 }
 
-Result<std::vector<double>> compute_lcl(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "lcl is not available yet");
+// A custom parcel in hPa and °C. The kernel would convert Pa or K together
+// with the column, but the column here is always hPa and °C and is filtered
+// against the parcel pressure first, so each value is converted on its own.
+Parcel custom_parcel(const ComputeOptions& options) {
+    double p = *options.parcel_pressure;
+    double t = *options.parcel_temperature;
+    double td = *options.parcel_dewpoint;
+    if (p > kPascalThreshold) p /= 100.0;
+    if (t > kKelvinThreshold) t -= met::kKelvinOffset;
+    if (td > kKelvinThreshold) td -= met::kKelvinOffset;
+    return {p, t, td};
 }
 
-Result<std::vector<double>> compute_lfc(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "lfc is not available yet");
+// CAPE and CIN of one parcel lifted through the levels at or above it.
+Result<CapeFields> custom_cape(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    TARQ_TRY(const ColumnInputs columns, load_columns(file, t));
+    const Parcel parcel = custom_parcel(options);
+    const std::size_t ncol = columns.ncol;
+    CapeFields out{std::vector<double>(ncol, 0.0), std::vector<double>(ncol, 0.0), {}, {}};
+    const met::ColumnFields fields = columns.fields();
+    parallel_for(0, ncol, [&](std::size_t lo, std::size_t hi) {
+        ColumnBuffer column;
+        ColumnBuffer kept;
+        ParcelScratch scratch;
+        for (std::size_t col = lo; col < hi; ++col) {
+            met::build_column(col, fields, column);
+            kept.p_hpa.clear();
+            kept.t_c.clear();
+            kept.td_c.clear();
+            kept.z_m.clear();
+            for (std::size_t k = 0; k < column.p_hpa.size(); ++k) {
+                if (!(column.p_hpa[k] <= parcel.p_hpa)) continue;
+                kept.p_hpa.push_back(column.p_hpa[k]);
+                kept.t_c.push_back(column.t_c[k]);
+                kept.td_c.push_back(column.td_c[k]);
+                kept.z_m.push_back(column.z_m[k]);
+            }
+            if (kept.p_hpa.size() < 2) continue;
+            const met::ParcelResult r =
+                met::lift_parcel(kept.view(), parcel, ParcelKind::Surface, met::kMixedLayerDepthHpa,
+                                 met::kMostUnstableDepthHpa, options.top_m, scratch);
+            out.cape[col] = r.cape;
+            out.cin[col] = r.cin;
+        }
+    });
+    return out;
 }
 
-Result<std::vector<double>> compute_el(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "el is not available yet");
+bool has_custom_parcel(const ComputeOptions& options) {
+    return options.parcel_pressure && options.parcel_temperature && options.parcel_dewpoint;
 }
 
-Result<std::vector<double>> compute_cape2d(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "cape2d is not available yet");
+// Start entry and column levels, bottom first, for the EL search.
+struct ProfileBuffer {
+    std::vector<double> p_hpa;
+    std::vector<double> t_c;
+    std::vector<double> td_c;
+
+    void clear() {
+        p_hpa.clear();
+        t_c.clear();
+        td_c.clear();
+    }
+    void add(double p, double t, double td) {
+        p_hpa.push_back(p);
+        t_c.push_back(t);
+        td_c.push_back(td);
+    }
+    [[nodiscard]] met::Sounding view() const { return {p_hpa, t_c, td_c, {}}; }
+};
+
+// Scan results of every column, for the effective-layer rows.
+struct EffectiveFields {
+    std::vector<double> base_height;
+    std::vector<double> top_height;
+    std::vector<double> best_cape;
+};
+
+Result<EffectiveFields> effective_layer(const TarqFile& file, std::size_t t, bool with_top) {
+    TARQ_TRY(const ColumnInputs columns, load_columns(file, t));
+    const std::size_t ncol = columns.ncol;
+    EffectiveFields out{std::vector<double>(ncol, 0.0), std::vector<double>(ncol, 0.0),
+                        std::vector<double>(ncol, 0.0)};
+    const met::ColumnFields fields = columns.fields();
+    parallel_for(0, ncol, [&](std::size_t lo, std::size_t hi) {
+        ColumnBuffer column;
+        ParcelScratch scratch;
+        for (std::size_t col = lo; col < hi; ++col) {
+            met::build_column(col, fields, column);
+            const met::Sounding view = column.view();
+            const met::EffectiveLayer layer = met::effective_layer_scan(view, scratch);
+            if (!layer.found) continue;
+            out.best_cape[col] = layer.best_cape;
+            out.base_height[col] = column.z_m[layer.base];
+            if (!with_top) continue;
+            // The top is the equilibrium level of the layer's most buoyant parcel.
+            const met::EquilibriumLevel el = met::equilibrium_level(view.from_level(layer.best_level));
+            if (el.found && el.p_hpa > 0.0) out.top_height[col] = met::height_at_pressure(el.p_hpa, view.p_hpa, view.z_m);
+        }
+    });
+    return out;
 }
 
-Result<std::vector<double>> compute_cape3d(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "cape3d is not available yet");
+}  // namespace
+
+Result<std::vector<double>> compute_sbcape(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    TARQ_TRY(auto r, cape_core(file, t, ParcelKind::Surface, options));
+    return std::move(r.cape);
 }
 
-Result<std::vector<double>> compute_cape(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "cape is not available yet");
+Result<std::vector<double>> compute_sbcin(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    TARQ_TRY(auto r, cape_core(file, t, ParcelKind::Surface, options));
+    return std::move(r.cin);
 }
 
-Result<std::vector<double>> compute_cin(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "cin is not available yet");
+Result<std::vector<double>> compute_mlcape(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    TARQ_TRY(auto r, cape_core(file, t, ParcelKind::MixedLayer, options));
+    return std::move(r.cape);
 }
 
-Result<std::vector<double>> compute_effective_inflow(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "effective_inflow is not available yet");
+Result<std::vector<double>> compute_mlcin(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    TARQ_TRY(auto r, cape_core(file, t, ParcelKind::MixedLayer, options));
+    return std::move(r.cin);
 }
 
-Result<std::vector<double>> compute_effective_cape(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "effective_cape is not available yet");
+Result<std::vector<double>> compute_mucape(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    TARQ_TRY(auto r, cape_core(file, t, ParcelKind::MostUnstable, options));
+    return std::move(r.cape);
+}
+
+Result<std::vector<double>> compute_mucin(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    TARQ_TRY(auto r, cape_core(file, t, ParcelKind::MostUnstable, options));
+    return std::move(r.cin);
+}
+
+Result<std::vector<double>> compute_lcl(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    TARQ_TRY(auto r, cape_core(file, t, kind_or(options, "sb"), options));
+    return std::move(r.lcl_height);
+}
+
+Result<std::vector<double>> compute_lfc(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    TARQ_TRY(auto r, cape_core(file, t, kind_or(options, "sb"), options));
+    return std::move(r.lfc_height);
+}
+
+Result<std::vector<double>> compute_cape2d(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    TARQ_TRY(auto r, cape_core(file, t, kind_or(options, "ml"), options));
+    std::vector<double> out;
+    out.reserve(4 * r.cape.size());
+    for (const auto* field : {&r.cape, &r.cin, &r.lcl_height, &r.lfc_height}) {
+        out.insert(out.end(), field->begin(), field->end());
+    }
+    return out;
+}
+
+Result<std::vector<double>> compute_cape(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    if (has_custom_parcel(options)) {
+        TARQ_TRY(auto r, custom_cape(file, t, options));
+        return std::move(r.cape);
+    }
+    TARQ_TRY(auto r, cape_core(file, t, kind_or(options, "sb"), options));
+    return std::move(r.cape);
+}
+
+Result<std::vector<double>> compute_cin(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    if (has_custom_parcel(options)) {
+        TARQ_TRY(auto r, custom_cape(file, t, options));
+        return std::move(r.cin);
+    }
+    TARQ_TRY(auto r, cape_core(file, t, kind_or(options, "sb"), options));
+    return std::move(r.cin);
+}
+
+Result<std::vector<double>> compute_el(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    TARQ_TRY(const ColumnInputs columns, load_columns(file, t));
+    // The raw 2-m fields: this row does not fill lakes.
+    TARQ_TRY(const SurfaceInputs surface, load_surface(file, t, 0.0));
+    const ParcelKind kind = kind_or(options, "sb");
+    const std::size_t ncol = columns.ncol;
+    std::vector<double> out(ncol, 0.0);
+    const met::ColumnFields fields = columns.fields();
+    parallel_for(0, ncol, [&](std::size_t lo, std::size_t hi) {
+        ColumnBuffer column;
+        ProfileBuffer extended;
+        ProfileBuffer el_profile;
+        for (std::size_t col = lo; col < hi; ++col) {
+            met::build_column(col, fields, column);
+            const Parcel start = surface.parcel(col);
+            extended.clear();
+            extended.add(start.p_hpa, start.t_c, start.td_c);
+            for (std::size_t k = 0; k < column.p_hpa.size(); ++k) {
+                extended.add(column.p_hpa[k], column.t_c[k], column.td_c[k]);
+            }
+            Parcel parcel = start;
+            if (kind == ParcelKind::MixedLayer) parcel = met::mixed_layer_parcel(extended.view(), met::kMixedLayerDepthHpa);
+            if (kind == ParcelKind::MostUnstable) {
+                parcel = met::most_unstable_parcel(extended.view(), met::kMostUnstableDepthHpa);
+            }
+            el_profile.clear();
+            el_profile.add(parcel.p_hpa, parcel.t_c, parcel.td_c);
+            for (std::size_t k = 0; k < column.p_hpa.size(); ++k) {
+                if (column.p_hpa[k] < parcel.p_hpa) el_profile.add(column.p_hpa[k], column.t_c[k], column.td_c[k]);
+            }
+            if (el_profile.p_hpa.size() < 2) continue;
+            const met::EquilibriumLevel el = met::equilibrium_level(el_profile.view());
+            if (el.found && el.p_hpa > 0.0) out[col] = met::height_at_pressure(el.p_hpa, column.p_hpa, column.z_m);
+        }
+    });
+    return out;
+}
+
+Result<std::vector<double>> compute_cape3d(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    TARQ_TRY(const ColumnInputs columns, load_columns(file, t));
+    const std::size_t ncol = columns.ncol;
+    const std::size_t nz = columns.nz;
+    std::vector<double> out(nz * ncol, 0.0);
+    const met::ColumnFields fields = columns.fields();
+    // One work item per level; the top level lifts through nothing and stays 0.
+    parallel_for(0, nz == 0 ? 0 : nz - 1, [&](std::size_t lo, std::size_t hi) {
+        ColumnBuffer column;
+        ParcelScratch scratch;
+        for (std::size_t k = lo; k < hi; ++k) {
+            for (std::size_t col = 0; col < ncol; ++col) {
+                met::build_column(col, fields, column);
+                const met::Sounding part = column.view().from_level(k);
+                const Parcel start{column.p_hpa[k], column.t_c[k], column.td_c[k]};
+                out[k * ncol + col] = met::lift_parcel(part, start, ParcelKind::Surface, met::kMixedLayerDepthHpa,
+                                                       met::kMostUnstableDepthHpa, std::nullopt, scratch)
+                                          .cape;
+            }
+        }
+    });
+    return out;
+}
+
+Result<std::vector<double>> compute_effective_inflow(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    TARQ_TRY(auto r, effective_layer(file, t, true));
+    std::vector<double> out = std::move(r.base_height);
+    out.insert(out.end(), r.top_height.begin(), r.top_height.end());
+    return out;
+}
+
+Result<std::vector<double>> compute_effective_cape(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    TARQ_TRY(auto r, effective_layer(file, t, false));
+    return std::move(r.best_cape);
 }
 
 }  // namespace tarq

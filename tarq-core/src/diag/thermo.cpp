@@ -1,66 +1,162 @@
-// Placeholder until this diagnostics family is built.
+// Thermodynamic diagnostics: temperatures, moisture conversions and
+// precipitable water, per grid point from the model's T, P and QVAPOR, and at
+// 2 m from T2, Q2 and PSFC (optionally lake-filled).
+#include <algorithm>
+#include <cmath>
+#include <string>
+
 #include "compute/diagnostics.h"
+#include "file/accessors.h"
+#include "met/constants.h"
+#include "met/thermo.h"
+#include "util/thread_pool.h"
 
 namespace tarq {
 
-Result<std::vector<double>> compute_t2(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "t2 is not available yet");
+namespace {
+
+// out[i] = fn(i) for i < n, over the worker pool.
+template <class Fn>
+std::vector<double> per_point(std::size_t n, const Fn& fn) {
+    std::vector<double> out(n);
+    parallel_for(0, n, [&](std::size_t lo, std::size_t hi) {
+        for (std::size_t i = lo; i < hi; ++i) out[i] = fn(i);
+    });
+    return out;
 }
 
-Result<std::vector<double>> compute_tv2m(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "tv2m is not available yet");
+std::size_t common_length(std::initializer_list<const std::vector<double>*> inputs) {
+    std::size_t n = inputs.size() == 0 ? 0 : (*inputs.begin())->size();
+    for (const auto* v : inputs) n = std::min(n, v->size());
+    return n;
 }
 
-Result<std::vector<double>> compute_temp(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "temp is not available yet");
+double lake_interp(const ComputeOptions& options) { return options.lake_interp.value_or(0.0); }
+
+Result<std::vector<double>> qvapor(const TarqFile& file, std::size_t t) { return read_var(file, "QVAPOR", t); }
+
+std::unexpected<TarqError> too_short(std::string_view name, std::size_t have, std::size_t need) {
+    return fail(ErrorKind::DimMismatch, std::string(name) + " holds " + std::to_string(have) +
+                                            " values where the grid needs " + std::to_string(need));
 }
 
-Result<std::vector<double>> compute_tc(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "tc is not available yet");
+}  // namespace
+
+Result<std::vector<double>> compute_temp(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    return temperature(file, t);
 }
 
-Result<std::vector<double>> compute_theta(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "theta is not available yet");
+Result<std::vector<double>> compute_tc(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    return temperature_c(file, t);
 }
 
-Result<std::vector<double>> compute_theta_e(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "theta_e is not available yet");
+Result<std::vector<double>> compute_theta(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    return theta(file, t);
 }
 
-Result<std::vector<double>> compute_tv(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "tv is not available yet");
+Result<std::vector<double>> compute_tv(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    TARQ_TRY(const auto t_k, temperature(file, t));
+    TARQ_TRY(const auto q, qvapor(file, t));
+    return per_point(common_length({&t_k, &q}), [&](std::size_t i) { return met::virtual_temperature_k(t_k[i], q[i]); });
 }
 
-Result<std::vector<double>> compute_twb(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "twb is not available yet");
+Result<std::vector<double>> compute_td(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    TARQ_TRY(const auto p_hpa, pressure_hpa(file, t));
+    TARQ_TRY(const auto q, qvapor(file, t));
+    return per_point(common_length({&p_hpa, &q}), [&](std::size_t i) { return met::dewpoint_from_q(q[i], p_hpa[i]); });
 }
 
-Result<std::vector<double>> compute_td(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "td is not available yet");
+Result<std::vector<double>> compute_rh(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    TARQ_TRY(const auto p_hpa, pressure_hpa(file, t));
+    TARQ_TRY(const auto t_c, temperature_c(file, t));
+    TARQ_TRY(const auto q, qvapor(file, t));
+    return per_point(common_length({&p_hpa, &t_c, &q}),
+                     [&](std::size_t i) { return met::relative_humidity_from_q(p_hpa[i], t_c[i], q[i]); });
 }
 
-Result<std::vector<double>> compute_rh(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "rh is not available yet");
+Result<std::vector<double>> compute_twb(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    TARQ_TRY(const auto p_hpa, pressure_hpa(file, t));
+    TARQ_TRY(const auto t_c, temperature_c(file, t));
+    TARQ_TRY(const auto q, qvapor(file, t));
+    return per_point(common_length({&p_hpa, &t_c, &q}), [&](std::size_t i) {
+        const double td_c = met::dewpoint_from_q(q[i], p_hpa[i]);
+        return met::wet_bulb(p_hpa[i], t_c[i], td_c) + met::kKelvinOffset;
+    });
 }
 
-Result<std::vector<double>> compute_pw(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "pw is not available yet");
+Result<std::vector<double>> compute_theta_e(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    TARQ_TRY(const auto p_hpa, pressure_hpa(file, t));
+    TARQ_TRY(const auto t_c, temperature_c(file, t));
+    TARQ_TRY(const auto q, qvapor(file, t));
+    return per_point(common_length({&p_hpa, &t_c, &q}),
+                     [&](std::size_t i) { return met::theta_e_bolton(p_hpa[i], t_c[i], q[i]); });
 }
 
-Result<std::vector<double>> compute_rh2m(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "rh2m is not available yet");
+Result<std::vector<double>> compute_mixing_ratio(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    return qvapor(file, t);
 }
 
-Result<std::vector<double>> compute_dp2m(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "dp2m is not available yet");
+Result<std::vector<double>> compute_specific_humidity(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    TARQ_TRY(const auto q, qvapor(file, t));
+    return per_point(q.size(), [&](std::size_t i) { return q[i] / (q[i] + 1.0); });
 }
 
-Result<std::vector<double>> compute_mixing_ratio(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "mixing_ratio is not available yet");
+Result<std::vector<double>> compute_pw(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    TARQ_TRY(const auto p_pa, pressure(file, t));
+    TARQ_TRY(const auto q, qvapor(file, t));
+    const std::size_t ncol = file.nx * file.ny;
+    const std::size_t nz = file.nz;
+    if (p_pa.size() < nz * ncol) return too_short("pressure", p_pa.size(), nz * ncol);
+    if (q.size() < nz * ncol) return too_short("QVAPOR", q.size(), nz * ncol);
+    std::vector<double> out(ncol, 0.0);
+    if (nz < 2) return out;
+    parallel_for(0, ncol, [&](std::size_t lo, std::size_t hi) {
+        for (std::size_t col = lo; col < hi; ++col) {
+            auto at = [&](std::size_t k) { return k * ncol + col; };
+            // Integrate bottom-up whichever way the column is stored.
+            const bool top_down = p_pa[at(nz - 1)] > p_pa[at(0)];
+            auto level = [&](std::size_t k) { return at(top_down ? nz - 1 - k : k); };
+            auto moisture = [&](std::size_t k) {
+                const double qk = q[level(k)];
+                return qk > 0.0 ? qk : 0.0;
+            };
+            double sum = 0.0;
+            for (std::size_t k = 0; k + 1 < nz; ++k) {
+                sum += 0.5 * (moisture(k) + moisture(k + 1)) * std::fabs(p_pa[level(k)] - p_pa[level(k + 1)]);
+            }
+            out[col] = sum / met::kGravityPw;
+        }
+    });
+    return out;
 }
 
-Result<std::vector<double>> compute_specific_humidity(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "specific_humidity is not available yet");
+Result<std::vector<double>> compute_t2(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    return t2_lake(file, t, lake_interp(options));
+}
+
+Result<std::vector<double>> compute_tv2m(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    TARQ_TRY(const auto t2_k, t2_lake(file, t, lake_interp(options)));
+    TARQ_TRY(const auto q2, q2_lake(file, t, lake_interp(options)));
+    const std::size_t n = common_length({&t2_k, &q2});
+    std::vector<double> out(n);
+    for (std::size_t i = 0; i < n; ++i) out[i] = met::virtual_temperature_k(t2_k[i], q2[i]);
+    return out;
+}
+
+Result<std::vector<double>> compute_rh2m(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    TARQ_TRY(const auto t2_k, t2_lake(file, t, lake_interp(options)));
+    TARQ_TRY(const auto q2, q2_lake(file, t, lake_interp(options)));
+    TARQ_TRY(const auto psfc_pa, read_var(file, "PSFC", t));
+    return per_point(common_length({&t2_k, &q2, &psfc_pa}), [&](std::size_t i) {
+        return met::relative_humidity_from_q(psfc_pa[i] / 100.0, t2_k[i] - met::kKelvinOffset, q2[i]);
+    });
+}
+
+Result<std::vector<double>> compute_dp2m(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    TARQ_TRY(const auto q2, q2_lake(file, t, lake_interp(options)));
+    TARQ_TRY(const auto psfc_pa, read_var(file, "PSFC", t));
+    return per_point(common_length({&q2, &psfc_pa}),
+                     [&](std::size_t i) { return met::dewpoint_from_q(q2[i], psfc_pa[i] / 100.0); });
 }
 
 }  // namespace tarq

@@ -1,6 +1,7 @@
 #pragma once
 // The open-file record: one model output file and the grid facts every
-// diagnostic needs.
+// diagnostic needs. Its grid fields never change after opening; the cache is
+// its only mutable part and has its own lock.
 
 #include <cstdint>
 #include <memory>
@@ -8,22 +9,38 @@
 #include <string_view>
 #include <vector>
 
+#include "file/field_cache.h"
+#include "hdf5/hdf5_file.h"
 #include "util/error.h"
 
 namespace tarq {
 
 struct TarqFile {
+    TarqFile(std::string path, Hdf5File hdf5) : path(std::move(path)), hdf5(std::move(hdf5)) {}
+
     std::string path;  // exactly as the caller gave it
+    Hdf5File hdf5;
+    std::uint64_t nx = 0;       // west-east mass points
+    std::uint64_t ny = 0;       // south-north mass points
+    std::uint64_t nz = 0;       // mass (half) levels
+    std::uint64_t nt = 0;       // times
+    std::uint64_t nx_stag = 0;  // west-east size of U
+    std::uint64_t ny_stag = 0;  // south-north size of V
+    std::uint64_t nz_stag = 0;  // full levels of W, PH, PHB
+    double dx = 1000.0;         // m
+    double dy = 1000.0;         // m
+    mutable FieldCache cache;
+};
+
+struct GridDims {
     std::uint64_t nx = 0;
     std::uint64_t ny = 0;
     std::uint64_t nz = 0;
     std::uint64_t nt = 0;
-    std::uint64_t nx_stag = 0;
-    std::uint64_t ny_stag = 0;
-    std::uint64_t nz_stag = 0;
-    double dx = 1000.0;
-    double dy = 1000.0;
 };
+
+// Grid sizes from the shape of T, [Time, nz, ny, nx].
+[[nodiscard]] Result<GridDims> grid_dims(const Hdf5File& hdf5);
 
 [[nodiscard]] Result<std::unique_ptr<TarqFile>> open_tarq_file(std::string_view path);
 

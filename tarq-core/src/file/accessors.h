@@ -1,0 +1,47 @@
+#pragma once
+// Fields of one time index, as every diagnostic reads them. read_var returns a
+// stored variable; the base fields below it are computed once per time index
+// and kept in the record's FieldCache, and every call returns its own copy.
+// The time index t must already be below file.nt.
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "file/tarq_file.h"
+#include "util/error.h"
+
+namespace tarq {
+
+// One time slab of a stored variable as float64: the stored dimensions without
+// the first. A variable of fewer than 2 dimensions is returned whole, and so is
+// a static field stored as exactly [ny, nx] (files rewritten without a time
+// dimension).
+[[nodiscard]] Result<std::vector<double>> read_var(const TarqFile& file, std::string_view name, std::size_t t);
+
+// [nz][ny][nx] unless noted.
+[[nodiscard]] Result<std::vector<double>> pressure(const TarqFile& file, std::size_t t);       // P + PB, Pa
+[[nodiscard]] Result<std::vector<double>> pressure_hpa(const TarqFile& file, std::size_t t);   // hPa
+[[nodiscard]] Result<std::vector<double>> theta(const TarqFile& file, std::size_t t);          // T + 300, K
+[[nodiscard]] Result<std::vector<double>> temperature(const TarqFile& file, std::size_t t);    // K
+[[nodiscard]] Result<std::vector<double>> temperature_c(const TarqFile& file, std::size_t t);  // degC
+[[nodiscard]] Result<std::vector<double>> geopotential(const TarqFile& file, std::size_t t);   // m2/s2, mass levels
+[[nodiscard]] Result<std::vector<double>> height_msl(const TarqFile& file, std::size_t t);     // m
+[[nodiscard]] Result<std::vector<double>> terrain(const TarqFile& file, std::size_t t);        // HGT, m, [ny][nx]
+[[nodiscard]] Result<std::vector<double>> height_agl(const TarqFile& file, std::size_t t);     // m
+[[nodiscard]] Result<std::vector<double>> u_mass(const TarqFile& file, std::size_t t);         // m/s
+[[nodiscard]] Result<std::vector<double>> v_mass(const TarqFile& file, std::size_t t);         // m/s
+[[nodiscard]] Result<std::vector<double>> w_mass(const TarqFile& file, std::size_t t);         // m/s
+
+// [ny][nx], 1 where a point belongs to an inland water body (LU_INDEX 16, 17
+// or 21) smaller than area_km2, else 0.
+[[nodiscard]] Result<std::vector<std::uint8_t>> lake_mask(const TarqFile& file, std::size_t t, double area_km2);
+
+// T2 (K) and Q2 (kg/kg), [ny][nx], with the points of lakes smaller than
+// lake_interp km2 filled from the surrounding land; lake_interp <= 0 (or NaN)
+// returns the stored field unchanged.
+[[nodiscard]] Result<std::vector<double>> t2_lake(const TarqFile& file, std::size_t t, double lake_interp);
+[[nodiscard]] Result<std::vector<double>> q2_lake(const TarqFile& file, std::size_t t, double lake_interp);
+
+}  // namespace tarq

@@ -1,0 +1,96 @@
+#pragma once
+// Scalar thermodynamic functions. Units: pressure hPa, temperature and dewpoint
+// °C, mixing ratio g/kg where the name ends in _gkg, else kg/kg. Pure,
+// allocation-free and reentrant; missing values (NaN) propagate except where a
+// floor or clamp is documented.
+
+#include <span>
+
+namespace tarq::met {
+
+struct LclPoint {
+    double p_hpa;
+    double t_c;
+};
+
+struct ProfileValues {
+    double t_c;
+    double td_c;
+};
+
+// Saturation vapour pressure over water (hPa); 8th-power polynomial of the
+// NSHARP "vappres".
+[[nodiscard]] double vapor_pressure(double t_c) noexcept;
+
+// Saturation vapour pressure over water (hPa); Bolton (1980), eq. 10.
+[[nodiscard]] double vapor_pressure_exp(double t_c) noexcept;
+
+// Mixing ratio (g/kg) of air saturated at t_c (pass a dewpoint for the actual
+// mixing ratio), with the enhancement factor of NSHARP "mixratio".
+[[nodiscard]] double mixing_ratio_gkg(double p_hpa, double t_c) noexcept;
+
+// Virtual temperature (°C) of air at t_c with mixing ratio w_gkg.
+[[nodiscard]] double virtual_temp_c(double t_c, double w_gkg) noexcept;
+
+// Virtual temperature (K) from kg/kg moisture; a negative or missing mixing
+// ratio counts as dry air.
+[[nodiscard]] double virtual_temperature_k(double t_k, double q_kgkg) noexcept;
+
+// Wobus correction function of the saturated adiabat (°C); NSHARP "wobf".
+[[nodiscard]] double wobus(double t_c) noexcept;
+
+// Temperature at the lifting condensation level (°C) from the dewpoint
+// depression; NSHARP "lcltemp" polynomial.
+[[nodiscard]] double lcl_temperature(double t_c, double td_c) noexcept;
+
+// Dry-adiabatic lift of (p, T, Td) to its LCL: pressure (hPa) and temperature (°C).
+[[nodiscard]] LclPoint dry_lift(double p_hpa, double t_c, double td_c) noexcept;
+
+// Label of the moist adiabat through (p_lcl, t_lcl): its temperature (°C) at
+// 1000 hPa; Wobus method as used by NSHARP "thetam".
+[[nodiscard]] double moist_adiabat_theta(double p_lcl_hpa, double t_lcl_c) noexcept;
+
+// Temperature (°C) at p_hpa on the moist adiabat labelled label_c; secant
+// iteration of NSHARP "satlift", at most seven passes.
+[[nodiscard]] double moist_lift(double p_hpa, double label_c) noexcept;
+
+// Wet-bulb temperature (°C): dry lift to the LCL, then moist descent to p_hpa.
+[[nodiscard]] double wet_bulb(double p_hpa, double t_c, double td_c) noexcept;
+
+// Wet-bulb potential temperature (K): the moist adiabat through the parcel's
+// LCL, at 1000 hPa.
+[[nodiscard]] double wet_bulb_potential_temperature(double p_hpa, double t_c, double td_c) noexcept;
+
+// Temperature (°C) at which air at p_hpa is saturated with mixing ratio w_gkg;
+// NSHARP "temp_at_mixrat".
+[[nodiscard]] double temperature_at_mixing_ratio(double w_gkg, double p_hpa) noexcept;
+
+// Dewpoint (°C) from specific moisture q (kg/kg), inverting Bolton (1980),
+// eq. 10; moisture and vapour pressure are floored at 1e-10 so the result is
+// finite for zero, negative or missing moisture.
+[[nodiscard]] double dewpoint_from_q(double q_kgkg, double p_hpa) noexcept;
+
+// Relative humidity (%) over water, clamped to 0..100; NaN stays NaN.
+[[nodiscard]] double relative_humidity_from_q(double p_hpa, double t_c, double q_kgkg) noexcept;
+
+// Equivalent potential temperature (K); Bolton (1980), eqs. 15, 24 and 39. Dry
+// air (q <= 0) gives its potential temperature, the limit as r -> 0.
+[[nodiscard]] double theta_e_bolton(double p_hpa, double t_c, double q_kgkg) noexcept;
+
+// Equivalent potential temperature (°C) used only to rank parcels for the
+// most-unstable choice: theta at the LCL times exp(Lv w / (cp T_lcl)).
+[[nodiscard]] double parcel_theta_e(double p_hpa, double t_c, double td_c) noexcept;
+
+// Temperature and dewpoint at target_hpa, linear in ln p within the first
+// bracketing pair of a bottom-first column; the top level's values when no
+// pair brackets the target.
+[[nodiscard]] ProfileValues profile_at_pressure(double target_hpa, std::span<const double> p_hpa,
+                                                std::span<const double> t_c,
+                                                std::span<const double> td_c) noexcept;
+
+// Height at target_hpa, linear in p within the first bracketing pair of a
+// bottom-first column; z[0] below the column, z[n-1] above it, else NaN.
+[[nodiscard]] double height_at_pressure(double target_hpa, std::span<const double> p_hpa,
+                                        std::span<const double> z_m) noexcept;
+
+}  // namespace tarq::met

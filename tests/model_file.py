@@ -1,0 +1,473 @@
+"""Writes small TARQ model output files (netCDF-4) for tests.
+
+A file is built from a vertical sounding laid over terrain on terrain-following
+(eta) levels: every column takes its surface pressure from the sounding at its
+terrain height, its temperature and moisture from the sounding at each level's
+pressure, and its heights from the hypsometric equation, so geopotential,
+pressure and temperature agree with each other. Stored variables have the
+model's names, staggering, float32 type and layout, each chunked one time per
+chunk with zlib and shuffle.
+
+    from model_file import build_model_file, oax_sounding
+    mf = build_model_file(tmp_path / "m.nc", nx=6, ny=5, nz=12, nt=3)
+    mf.path, mf.variables["T"]          # the arrays as written (float32)
+"""
+
+from __future__ import annotations
+
+import csv
+import math
+import os
+from dataclasses import dataclass, field
+from datetime import datetime, timedelta
+from typing import Callable, Mapping, Sequence
+
+import netCDF4
+import numpy as np
+
+G = 9.80665          # m s-2; the reader divides geopotential by this value
+RD = 287.058         # J kg-1 K-1
+EPS = 0.622          # ratio of gas constants, vapour pressure <-> mixing ratio
+KAPPA = 0.2857142857 # Poisson exponent the reader uses for theta -> T
+P0_PA = 100000.0
+
+# Fields the model writes without a time dimension once a file has been
+# rewritten by common tools (static_2d=True).
+STATIC_FIELDS = ("XLAT", "XLONG", "HGT", "COSALPHA", "SINALPHA", "LU_INDEX", "MAPFAC_M")
+HYDROMETEORS = ("QCLOUD", "QICE", "QRAIN", "QSNOW", "QGRAUP")
+OAX_CSV = "/work/shared/meteo_ref/sharppy_oax_2014061619.csv"
+
+WindProfile = Callable[[np.ndarray], tuple[np.ndarray, np.ndarray]]
+
+
+def vapor_pressure_hpa(t_c: np.ndarray) -> np.ndarray:
+    """Saturation vapour pressure over water, Bolton (1980) eq. 10."""
+    return 6.112 * np.exp(17.67 * t_c / (t_c + 243.5))
+
+
+def mixing_ratio_from_dewpoint(p_hpa: np.ndarray, td_c: np.ndarray) -> np.ndarray:
+    e = vapor_pressure_hpa(td_c)
+    return EPS * e / (p_hpa - e)
+
+
+def dewpoint_from_vapor_pressure(e_hpa: np.ndarray) -> np.ndarray:
+    ln = np.log(e_hpa / 6.112)
+    return 243.5 * ln / (17.67 - ln)
+
+
+@dataclass
+class Sounding:
+    """One vertical profile, surface first (pressure decreasing upward).
+
+    Winds are earth-relative. z_m is recomputed hydrostatically from the
+    temperature and moisture, anchored at the first level's height.
+    """
+
+    p_hpa: np.ndarray
+    t_c: np.ndarray
+    td_c: np.ndarray
+    u_ms: np.ndarray
+    v_ms: np.ndarray
+    z_m: np.ndarray
+
+    @classmethod
+    def from_levels(cls, p_hpa, t_c, td_c, u_ms, v_ms, z_base_m: float = 0.0) -> "Sounding":
+        p, t, td = (np.asarray(a, dtype=np.float64) for a in (p_hpa, t_c, td_c))
+        tv_k = (t + 273.15) * (1.0 + 0.61 * mixing_ratio_from_dewpoint(p, td))
+        layer_tv = 0.5 * (tv_k[1:] + tv_k[:-1])
+        dz = RD * layer_tv / G * np.log(p[:-1] / p[1:])
+        z = z_base_m + np.concatenate([[0.0], np.cumsum(dz)])
+        return cls(p, t, td, np.asarray(u_ms, np.float64), np.asarray(v_ms, np.float64), z)
+
+    def at_pressure(self, p_hpa: np.ndarray) -> tuple[np.ndarray, np.ndarray, np.ndarray, np.ndarray]:
+        """Temperature, dewpoint and winds, linear in ln p."""
+        x = -np.log(self.p_hpa)
+        xi = -np.log(p_hpa)
+        return tuple(np.interp(xi, x, a) for a in (self.t_c, self.td_c, self.u_ms, self.v_ms))
+
+    def pressure_at_height(self, z_m: np.ndarray) -> np.ndarray:
+        """Pressure at heights MSL, ln p linear in z (extrapolated below the base)."""
+        lnp = np.log(self.p_hpa)
+        z = np.asarray(z_m, dtype=np.float64)
+        inside = np.interp(z, self.z_m, lnp)
+        slope = (lnp[1] - lnp[0]) / (self.z_m[1] - self.z_m[0])
+        below = lnp[0] + slope * (z - self.z_m[0])
+        return np.exp(np.where(z < self.z_m[0], below, inside))
+
+    def winds_at_height(self, z_m: np.ndarray) -> tuple[np.ndarray, np.ndarray]:
+        return np.interp(z_m, self.z_m, self.u_ms), np.interp(z_m, self.z_m, self.v_ms)
+
+
+def standard_sounding(
+    t_sfc_c: float = 25.0,
+    p_sfc_hpa: float = 1000.0,
+    lapse_k_per_km: float = 6.5,
+    tropopause_m: float = 11000.0,
+    rh_sfc: float = 0.8,
+    rh_top: float = 0.2,
+    top_m: float = 26000.0,
+) -> Sounding:
+    """Constant lapse rate to the tropopause, isothermal above; relative
+    humidity falling linearly from rh_sfc at the ground to rh_top at the
+    tropopause. Winds veer and strengthen: u = 2 + 2 z_km (to 10 km),
+    v = 6 sin(pi z_km / 6) below 3 km and 6 above."""
+    z = np.arange(0.0, top_m + 1.0, 100.0)
+    t_c = t_sfc_c - lapse_k_per_km * np.minimum(z, tropopause_m) / 1000.0
+    rh = np.clip(rh_sfc + (rh_top - rh_sfc) * z / tropopause_m, rh_top, rh_sfc)
+    td_c = dewpoint_from_vapor_pressure(rh * vapor_pressure_hpa(t_c))
+    # Integrate pressure upward with the virtual temperature of each 100 m layer.
+    p = np.empty_like(z)
+    p[0] = p_sfc_hpa
+    for k in range(1, z.size):
+        tv = [(t_c[i] + 273.15) * (1.0 + 0.61 * mixing_ratio_from_dewpoint(p[k - 1], td_c[i])) for i in (k - 1, k)]
+        p[k] = p[k - 1] * math.exp(-G * (z[k] - z[k - 1]) / (RD * 0.5 * (tv[0] + tv[1])))
+    z_km = z / 1000.0
+    u = 2.0 + 2.0 * np.minimum(z_km, 10.0)
+    v = np.where(z_km < 3.0, 6.0 * np.sin(np.pi * z_km / 6.0), 6.0)
+    return Sounding.from_levels(p, t_c, td_c, u, v, z_base_m=0.0)
+
+
+def oax_sounding() -> Sounding:
+    """The observed Omaha sounding of 2014-06-16 19 UTC (surface 965 hPa, 350 m).
+
+    Levels without temperature or dewpoint are dropped; missing winds are
+    interpolated in ln p."""
+    rows = []
+    with open(OAX_CSV, newline="") as f:
+        for r in csv.DictReader(f):
+            if r["temperature_C"] and r["dewpoint_C"]:
+                rows.append(r)
+    p = np.array([float(r["pressure_hPa"]) for r in rows])
+    wind = [(float(r["u_ms"]), float(r["v_ms"])) if r["u_ms"] else (math.nan, math.nan) for r in rows]
+    u, v = (np.array([w[i] for w in wind]) for i in (0, 1))
+    known = ~np.isnan(u)
+    lnp = -np.log(p)
+    u = np.interp(lnp, lnp[known], u[known])
+    v = np.interp(lnp, lnp[known], v[known])
+    return Sounding.from_levels(
+        p,
+        [float(r["temperature_C"]) for r in rows],
+        [float(r["dewpoint_C"]) for r in rows],
+        u,
+        v,
+        z_base_m=float(rows[0]["height_m_msl"]),
+    )
+
+
+@dataclass
+class ModelFile:
+    path: str
+    nx: int
+    ny: int
+    nz: int
+    nt: int
+    dx: float
+    dy: float
+    times: list[str]
+    variables: dict[str, np.ndarray] = field(default_factory=dict)  # as written (float32)
+
+
+def eta_levels(nz: int) -> np.ndarray:
+    """nz + 1 full levels from 1 (ground) to 0 (model top), closer near the ground."""
+    return 1.0 - (np.arange(nz + 1) / nz) ** 1.5
+
+
+def _hill(ny: int, nx: int, height_m: float) -> np.ndarray:
+    j, i = np.mgrid[0:ny, 0:nx]
+    r2 = ((i - (nx - 1) / 2) / max(nx / 4, 1)) ** 2 + ((j - (ny - 1) / 2) / max(ny / 4, 1)) ** 2
+    return height_m * np.exp(-r2)
+
+
+def _as_grid(value, ny: int, nx: int) -> np.ndarray:
+    return np.broadcast_to(np.asarray(value, dtype=np.float64), (ny, nx)).copy()
+
+
+def _stagger(mass: np.ndarray, axis: int) -> np.ndarray:
+    """Mass-point values to staggered points: midpoints inside, edge values copied."""
+    first = np.take(mass, [0], axis=axis)
+    last = np.take(mass, [-1], axis=axis)
+    n = mass.shape[axis]
+    mid = 0.5 * (np.take(mass, range(n - 1), axis=axis) + np.take(mass, range(1, n), axis=axis))
+    return np.concatenate([first, mid, last], axis=axis)
+
+
+def _column_state(snd: Sounding, terrain: np.ndarray, nz: int, p_top_pa: float, warming_k: float,
+                  psfc_change_pa: float):
+    """Pressure, temperature, moisture and heights on eta levels for every column."""
+    eta_full = eta_levels(nz)
+    eta_half = 0.5 * (eta_full[1:] + eta_full[:-1])
+    psfc = snd.pressure_at_height(terrain) * 100.0 + psfc_change_pa     # [ny, nx] Pa
+    p_full = p_top_pa + eta_full[:, None, None] * (psfc - p_top_pa)     # [nz+1, ny, nx]
+    p_half = p_top_pa + eta_half[:, None, None] * (psfc - p_top_pa)     # [nz, ny, nx]
+    t_c, td_c, u, v = snd.at_pressure(p_half / 100.0)
+    t_c = t_c + warming_k
+    td_c = np.minimum(td_c + warming_k, t_c)
+    qv = mixing_ratio_from_dewpoint(p_half / 100.0, td_c)
+    tv = (t_c + 273.15) * (1.0 + 0.61 * qv)
+    dz = RD * tv / G * np.log(p_full[:-1] / p_full[1:])
+    z_full = terrain[None] + np.concatenate([np.zeros((1,) + terrain.shape), np.cumsum(dz, axis=0)])
+    z_half = 0.5 * (z_full[1:] + z_full[:-1])
+    return dict(psfc=psfc, p_full=p_full, p_half=p_half, t_c=t_c, qv=qv, u=u, v=v,
+                z_full=z_full, z_half=z_half, eta_full=eta_full)
+
+
+def _base_state(terrain: np.ndarray, eta_full: np.ndarray, p_top_pa: float):
+    """An isothermal (290 K) reference atmosphere that P and PH perturb."""
+    t_base = 290.0
+    psfc = P0_PA * np.exp(-G * terrain / (RD * t_base))
+    pb_full = p_top_pa + eta_full[:, None, None] * (psfc - p_top_pa)
+    pb_half = 0.5 * (pb_full[1:] + pb_full[:-1])
+    z_base = terrain[None] + RD * t_base / G * np.log(psfc[None] / pb_full)
+    return pb_half, G * z_base
+
+
+def build_model_file(
+    path: str | os.PathLike,
+    *,
+    nx: int = 7,
+    ny: int = 6,
+    nz: int = 10,
+    nt: int = 2,
+    dx: float = 3000.0,
+    dy: float = 3000.0,
+    sounding: Sounding | None = None,
+    terrain: float | np.ndarray | None = None,
+    winds: WindProfile | None = None,
+    w_max_ms: float = 1.0,
+    lu_index: np.ndarray | None = None,
+    hydrometeors: Mapping[str, np.ndarray] | None = None,
+    rotation_deg: float | np.ndarray = 0.0,
+    center_lat_lon: tuple[float, float] = (41.3, -96.0),
+    p_top_pa: float = 5000.0,
+    warming_k_per_time: float = 0.5,
+    psfc_change_pa_per_time: float = -60.0,
+    noise: float = 0.0,
+    seed: int = 0,
+    start_time: str = "2024-05-20_18:00:00",
+    time_step_minutes: int = 60,
+    static_2d: bool = False,
+    omit: Sequence[str] = (),
+    global_attrs: Mapping[str, object] | None = None,
+    overrides: Mapping[str, np.ndarray] | None = None,
+) -> ModelFile:
+    """Writes a model output file and returns what was written.
+
+    sounding      profile laid over the terrain (default `standard_sounding()`).
+    terrain       HGT in m, scalar or [ny, nx] (default: a 400 m hill above the
+                  sounding's base height).
+    winds         earth-relative wind profile: f(z_agl_m array) -> (u, v); by
+                  default the sounding's winds at each level's pressure.
+    w_max_ms      peak of the vertical-velocity bubble over the domain centre.
+    lu_index      land-use categories [ny, nx] (16, 17 and 21 are water); default 2.
+    hydrometeors  QCLOUD, QICE, QRAIN, QSNOW, QGRAUP in kg/kg, each broadcastable
+                  to [nz, ny, nx] or [nt, nz, ny, nx]; missing ones are zero.
+    rotation_deg  grid rotation alpha (scalar or [ny, nx]); earth-relative winds
+                  become grid-relative with COSALPHA and SINALPHA.
+    warming_k_per_time  every time index warms the column uniformly by this much.
+    psfc_change_pa_per_time  and changes the surface pressure by this much.
+    noise         standard deviation of seeded random perturbations added to T,
+                  U, V and W (0 keeps columns identical over flat terrain).
+    static_2d     store the static fields as [ny, nx] without a time dimension.
+    omit          names of stored variables to leave out.
+    global_attrs  replaces or adds global attributes (default DX, DY as float32).
+    overrides     replaces or adds a variable: its data as stored, or one time's
+                  data, repeated for every time. The shape may differ from the
+                  model's (to write odd files).
+    """
+    snd = sounding if sounding is not None else standard_sounding()
+    rng = np.random.default_rng(seed)
+    if terrain is None:
+        terrain_2d = snd.z_m[0] + _hill(ny, nx, 400.0)
+    else:
+        terrain_2d = _as_grid(terrain, ny, nx)
+    alpha = np.deg2rad(_as_grid(rotation_deg, ny, nx))
+    cosa, sina = np.cos(alpha), np.sin(alpha)
+    lat0, lon0 = center_lat_lon
+    jj, ii = np.mgrid[0:ny, 0:nx]
+    xlat = lat0 + (jj - (ny - 1) / 2) * dy / 111195.0
+    xlong = lon0 + (ii - (nx - 1) / 2) * dx / (111195.0 * np.cos(np.deg2rad(xlat)))
+    lu = _as_grid(2.0 if lu_index is None else lu_index, ny, nx)
+    bubble = np.exp(-(((ii - (nx - 1) / 2) / max(nx / 3, 1)) ** 2 + ((jj - (ny - 1) / 2) / max(ny / 3, 1)) ** 2))
+
+    start = datetime.strptime(start_time, "%Y-%m-%d_%H:%M:%S")
+    times = [(start + timedelta(minutes=time_step_minutes * n)).strftime("%Y-%m-%d_%H:%M:%S") for n in range(nt)]
+
+    per_time: dict[str, list[np.ndarray]] = {}
+
+    def add(name: str, value: np.ndarray) -> None:
+        per_time.setdefault(name, []).append(np.asarray(value, dtype=np.float64))
+
+    for n in range(nt):
+        col = _column_state(snd, terrain_2d, nz, p_top_pa, warming_k_per_time * n, psfc_change_pa_per_time * n)
+        pb_half, phb_full = _base_state(terrain_2d, col["eta_full"], p_top_pa)
+        z_agl_half = col["z_half"] - terrain_2d[None]
+        if winds is None:
+            u_e, v_e = col["u"], col["v"]
+            u10_e, v10_e = snd.winds_at_height(terrain_2d + 10.0)
+        else:
+            u_e, v_e = winds(z_agl_half)
+            u10_e, v10_e = winds(np.full_like(terrain_2d, 10.0))
+        # Earth-relative to grid-relative: the inverse of the rotation to earth.
+        u_g = u_e * cosa + v_e * sina
+        v_g = v_e * cosa - u_e * sina
+        theta = (col["t_c"] + 273.15) * (P0_PA / col["p_half"]) ** KAPPA
+        frac = 1.0 - col["eta_full"]
+        w = w_max_ms * np.sin(np.pi * frac)[:, None, None] * bubble[None]
+        if noise > 0:
+            theta = theta + noise * rng.standard_normal(theta.shape)
+            u_g = u_g + noise * rng.standard_normal(u_g.shape)
+            v_g = v_g + noise * rng.standard_normal(v_g.shape)
+            w[1:] = w[1:] + noise * rng.standard_normal(w[1:].shape)
+        phi = G * col["z_full"]
+
+        add("T", theta - 300.0)
+        add("P", col["p_half"] - pb_half)
+        add("PB", pb_half)
+        add("PH", phi - phb_full)
+        add("PHB", phb_full)
+        add("U", _stagger(u_g, axis=2))
+        add("V", _stagger(v_g, axis=1))
+        add("W", w)
+        add("QVAPOR", col["qv"])
+        for name in HYDROMETEORS:
+            value = (hydrometeors or {}).get(name, 0.0)
+            value = np.asarray(value, dtype=np.float64)
+            add(name, np.broadcast_to(value[n] if value.ndim == 4 else value, (nz, ny, nx)))
+        t_sfc, td_sfc, _, _ = snd.at_pressure(col["psfc"] / 100.0)
+        t_sfc = t_sfc + warming_k_per_time * n
+        td_sfc = np.minimum(td_sfc + warming_k_per_time * n, t_sfc)
+        add("T2", t_sfc + 273.15)
+        add("Q2", mixing_ratio_from_dewpoint(col["psfc"] / 100.0, td_sfc))
+        add("PSFC", col["psfc"])
+        add("U10", u10_e * cosa + v10_e * sina)
+        add("V10", v10_e * cosa - u10_e * sina)
+        add("XTIME", np.float64(n * time_step_minutes))
+        for name, value in (("XLAT", xlat), ("XLONG", xlong), ("HGT", terrain_2d), ("COSALPHA", cosa),
+                            ("SINALPHA", sina), ("LU_INDEX", lu), ("MAPFAC_M", np.ones((ny, nx)))):
+            if not (static_2d and n > 0):
+                add(name, value)
+
+    variables = {name: np.stack(values) for name, values in per_time.items()}
+    if static_2d:
+        for name in STATIC_FIELDS:
+            variables[name] = variables[name][0]
+    for name, value in (overrides or {}).items():
+        value = np.asarray(value, dtype=np.float64)
+        current = variables.get(name)
+        if current is not None and current.ndim == value.ndim + 1 and value.shape == current.shape[1:]:
+            value = np.broadcast_to(value, current.shape)
+        variables[name] = np.array(value)
+    for name in omit:
+        variables.pop(name, None)
+
+    attrs: dict[str, object] = {"DX": np.float32(dx), "DY": np.float32(dy), "TITLE": "TARQ model output"}
+    attrs.update(global_attrs or {})
+    _write(str(path), variables, times, attrs, nx, ny, nz, "Times" not in omit)
+    written = {k: v.astype(np.float32) for k, v in variables.items()}
+    return ModelFile(str(path), nx, ny, nz, nt, dx, dy, times, written)
+
+
+_DIMS = {
+    "T": ("Time", "bottom_top", "south_north", "west_east"),
+    "U": ("Time", "bottom_top", "south_north", "west_east_stag"),
+    "V": ("Time", "bottom_top", "south_north_stag", "west_east"),
+    "W": ("Time", "bottom_top_stag", "south_north", "west_east"),
+    "PH": ("Time", "bottom_top_stag", "south_north", "west_east"),
+    "PHB": ("Time", "bottom_top_stag", "south_north", "west_east"),
+    "XTIME": ("Time",),
+}
+_UNITS = {
+    "T": "K", "P": "Pa", "PB": "Pa", "PH": "m2 s-2", "PHB": "m2 s-2", "U": "m s-1", "V": "m s-1",
+    "W": "m s-1", "QVAPOR": "kg kg-1", "T2": "K", "Q2": "kg kg-1", "PSFC": "Pa", "U10": "m s-1",
+    "V10": "m s-1", "XLAT": "degree_north", "XLONG": "degree_east", "HGT": "m", "XTIME": "minutes",
+    **{q: "kg kg-1" for q in HYDROMETEORS},
+}
+
+
+def _dims_for(name: str, ndim: int) -> tuple[str, ...]:
+    if name in _DIMS and len(_DIMS[name]) == ndim:
+        return _DIMS[name]
+    if ndim == 4:
+        return _DIMS["T"]
+    if ndim == 3:
+        return ("Time", "south_north", "west_east")
+    if ndim == 2:
+        return ("south_north", "west_east")
+    return ("Time",)[:ndim]
+
+
+def _write(path: str, variables: dict[str, np.ndarray], times: list[str], attrs: Mapping[str, object],
+           nx: int, ny: int, nz: int, with_times: bool) -> None:
+    with netCDF4.Dataset(path, "w", format="NETCDF4") as ds:
+        ds.createDimension("Time", None)
+        ds.createDimension("DateStrLen", 19)
+        for name, size in (("west_east", nx), ("south_north", ny), ("bottom_top", nz),
+                           ("west_east_stag", nx + 1), ("south_north_stag", ny + 1),
+                           ("bottom_top_stag", nz + 1)):
+            ds.createDimension(name, size)
+        if with_times:
+            tv = ds.createVariable("Times", "S1", ("Time", "DateStrLen"), zlib=True, shuffle=True,
+                                   chunksizes=(1, 19))
+            tv[:] = netCDF4.stringtochar(np.array(times, dtype="S19"))
+        for name, data in variables.items():
+            dims = _dims_for(name, data.ndim)
+            for dim, size in zip(dims, data.shape):
+                if dim != "Time" and ds.dimensions[dim].size != size:
+                    dims = tuple(f"{name}_dim{i}" for i in range(data.ndim))
+                    break
+            for dim, size in zip(dims, data.shape):
+                if dim not in ds.dimensions:
+                    ds.createDimension(dim, size)
+            chunks = (1,) + data.shape[1:] if dims[0] == "Time" else data.shape
+            var = ds.createVariable(name, "f4", dims, zlib=True, shuffle=True, complevel=4,
+                                    chunksizes=chunks)
+            if name in _UNITS:
+                var.units = _UNITS[name]
+            var[...] = data.astype(np.float32)
+        for key, value in attrs.items():
+            ds.setncattr(key, value)
+
+
+def write_netcdf(path: str | os.PathLike, variables: Mapping[str, tuple[Sequence[str], np.ndarray]],
+                 attrs: Mapping[str, object] | None = None, chunk_time: bool = False,
+                 unlimited_time: bool = True) -> str:
+    """Writes arbitrary variables {name: (dimension names, data)} with netCDF4,
+    for files the model would never write. Dimensions are sized from the data;
+    a dimension named Time is unlimited unless unlimited_time is False (then
+    variables without chunk_time are stored contiguous). chunk_time chunks each
+    variable one first-dimension index per chunk, with zlib and shuffle."""
+    with netCDF4.Dataset(str(path), "w", format="NETCDF4") as ds:
+        for dims, data in variables.values():
+            for dim, size in zip(dims, np.shape(data)):
+                if dim not in ds.dimensions:
+                    ds.createDimension(dim, None if dim == "Time" and unlimited_time else size)
+        for name, (dims, data) in variables.items():
+            data = np.asarray(data)
+            kwargs = {}
+            if chunk_time and data.ndim > 0:
+                kwargs = dict(zlib=True, shuffle=True, chunksizes=(1,) + data.shape[1:])
+            var = ds.createVariable(name, data.dtype, tuple(dims), **kwargs)
+            var[...] = data
+        for key, value in (attrs or {}).items():
+            ds.setncattr(key, value)
+    return str(path)
+
+
+def shrink_contiguous_storage(path: str | os.PathLike, name: str, stored_bytes: int) -> None:
+    """Rewrites the data size in the layout message of a contiguous dataset, so
+    that the file stores fewer bytes than the dataset's shape promises."""
+    import h5py
+    import struct
+
+    with h5py.File(str(path), "r") as f:
+        dset = f[name]
+        assert dset.chunks is None, f"{name} is not contiguous"
+        address = dset.id.get_offset()
+        size = dset.id.get_storage_size()
+    old = struct.pack("<QQ", address, size)
+    with open(path, "r+b") as fh:
+        data = fh.read()
+        at = data.find(old)
+        assert at >= 0 and data.find(old, at + 1) < 0, "layout message not found exactly once"
+        fh.seek(at)
+        fh.write(struct.pack("<QQ", address, stored_bytes))

@@ -1,0 +1,195 @@
+"""getvar beyond the catalogue: stored variables by their own names, result
+shapes, unit requests, time-index and unknown-name errors, one-time reads and
+the field cache."""
+
+import h5py
+import netCDF4
+import numpy as np
+import pytest
+
+from model_file import build_model_file, shrink_contiguous_storage, write_netcdf
+from tarq import _tarq
+
+NX, NY, NZ, NT = 7, 6, 9, 3
+
+
+@pytest.fixture(scope="module")
+def model(tmp_path_factory):
+    path = tmp_path_factory.mktemp("raw") / "m.nc"
+    lh = np.linspace(0.0, 300.0, NT * NY * NX).reshape(NT, NY, NX)
+    return build_model_file(path, nx=NX, ny=NY, nz=NZ, nt=NT, noise=0.2, overrides={"LH": lh})
+
+
+@pytest.fixture()
+def f(model):
+    return _tarq.TarqFile(model.path)
+
+
+def stored(model, name, t=None):
+    with netCDF4.Dataset(model.path) as ds:
+        ds.set_auto_mask(False)
+        return np.asarray(ds[name][:] if t is None else ds[name][t], dtype=np.float64)
+
+
+@pytest.mark.parametrize(
+    "name, file_name, shape",
+    [
+        ("T", "T", (NZ, NY, NX)),                   # perturbation theta, not the temp row
+        ("t", "T", (NZ, NY, NX)),                   # as spelled fails, upper-cased succeeds
+        ("u", "U", (NZ * NY * (NX + 1),)),          # nz*ny*nx_stag is no multiple of ny*nx
+        ("V", "V", (NZ * (NY + 1) * NX,)),
+        ("W", "W", (NZ + 1, NY, NX)),
+        ("PH", "PH", (NZ + 1, NY, NX)),
+        ("Psfc", "PSFC", (NY, NX)),
+        ("QVAPOR_x", None, None),
+    ],
+)
+def test_raw_fallback_and_shapes(model, f, name, file_name, shape):
+    if file_name is None:
+        with pytest.raises(RuntimeError, match=f"^unknown variable: {name} \\(not in computed registry"):
+            f.getvar(name)
+        return
+    got = f.getvar(name, 2)
+    assert got.shape == shape
+    np.testing.assert_array_equal(got.ravel(), stored(model, file_name, 2).ravel())
+
+
+def test_one_dimensional_variable_is_returned_whole(model, f):
+    for t in range(NT):
+        np.testing.assert_array_equal(f.getvar("XTIME", t), [0.0, 60.0, 120.0])
+
+
+def test_unknown_names_and_time_index_errors(f):
+    with pytest.raises(RuntimeError) as e:
+        f.getvar("nosuch")
+    assert str(e.value) == "unknown variable: nosuch (not in computed registry and not found as raw variable in file)"
+    with pytest.raises(RuntimeError) as e:
+        f.getvar("")
+    assert str(e.value) == "unknown variable:  (not in computed registry and not found as raw variable in file)"
+    for name in ("nosuch", "pressure", "T"):
+        with pytest.raises(RuntimeError) as e:
+            f.getvar(name, NT)
+        assert str(e.value) == f"invalid parameter: timeidx {NT} out of range (file has {NT} times)"
+
+
+@pytest.mark.parametrize(
+    "name, units, convert",
+    [
+        ("pressure", "hPa", lambda p: p / 100),
+        ("pressure", " MILLIBARS ", lambda p: p / 100),
+        ("pressure", "inHg", lambda p: p / 3386.39),
+        ("height", "km", lambda z: z / 1000),
+        ("height_agl", "ft", lambda z: z / 0.3048),
+        ("ua", "kt", lambda u: u / 0.514444),
+        ("lat", "rad", lambda d: (d * 3.141592653589793) / 180),
+        ("terrain", "m", lambda z: z),
+    ],
+)
+def test_registry_rows_convert_to_the_requested_unit(f, name, units, convert):
+    np.testing.assert_array_equal(f.getvar(name, 1, units=units), convert(f.getvar(name, 1)))
+
+
+@pytest.mark.parametrize(
+    "name, units, message",
+    [
+        ("pressure", "K", "cannot convert Pascal to Kelvin"),
+        ("height", "Inches", "cannot convert Meters to Inches"),
+        ("ua", "furlongs", "unrecognized unit string: 'furlongs'"),
+        ("ua", "PVU", "unrecognized unit string: 'pvu'"),
+    ],
+)
+def test_registry_unit_errors(f, name, units, message):
+    with pytest.raises(RuntimeError) as e:
+        f.getvar(name, units=units)
+    assert str(e.value) == "unit conversion error: " + message
+
+
+@pytest.mark.parametrize(
+    "name, units, convert",
+    [
+        ("psfc", "hPa", lambda p: p / 100),         # unit guessed from the upper-cased name
+        ("U10", "kts", lambda u: u / 0.514444),
+        ("PSFC", "bogus", lambda p: p),             # unknown unit: values as stored, no error
+        ("PSFC", "K", lambda p: p),                 # incompatible unit: likewise
+        ("LH", "K", lambda x: x),                   # W/m2 is no unit string
+        ("T", "K", lambda x: x),                    # no guessed unit
+    ],
+)
+def test_raw_variables_convert_leniently(f, name, units, convert):
+    np.testing.assert_array_equal(f.getvar(name, 1, units=units), convert(f.getvar(name, 1)))
+
+
+def test_a_slab_beyond_the_stored_data(tmp_path):
+    path = write_netcdf(
+        tmp_path / "short.nc",
+        {
+            "T": (("Time", "bottom_top", "south_north", "west_east"), np.zeros((NT, 3, NY, NX), np.float32)),
+            # Fewer times than T, and a variable storing fewer bytes than its shape.
+            "HGT": (("Time2", "south_north", "west_east"), np.ones((2, NY, NX), np.float32)),
+            "LU_INDEX": (("Time", "south_north", "west_east"), np.ones((NT, NY, NX), np.float32)),
+            "PSFC": (("Time2", "south_north", "west_east"), np.ones((2, NY, NX), np.float32)),
+        },
+        unlimited_time=False,
+    )
+    shrink_contiguous_storage(path, "LU_INDEX", 4 * NY * NX * 2 - 4)
+    f = _tarq.TarqFile(path)
+    with pytest.raises(RuntimeError) as e:
+        f.getvar("terrain", 2)
+    assert str(e.value) == f"dimension mismatch: time index 2 out of range for variable 'HGT' (shape [2, {NY}, {NX}])"
+    np.testing.assert_array_equal(f.getvar("LU_INDEX", 0), np.ones((NY, NX)))
+    # The raw path turns every read failure into an unknown variable.
+    for name, t in (("LU_INDEX", 1), ("PSFC", 2)):
+        with pytest.raises(RuntimeError, match=f"^unknown variable: {name} "):
+            f.getvar(name, t)
+
+
+def test_a_time_is_read_without_inflating_the_other_times(tmp_path):
+    mf = build_model_file(tmp_path / "m.nc", nx=NX, ny=NY, nz=4, nt=NT)
+    want = [stored(mf, "P", t) + stored(mf, "PB", t) for t in range(NT)]
+    with h5py.File(mf.path, "r") as h:
+        chunk = h["P"].id.get_chunk_info_by_coord((0, 0, 0, 0))
+    with open(mf.path, "r+b") as fh:  # garble time 0 of P
+        fh.seek(chunk.byte_offset)
+        fh.write(b"\xff" * chunk.size)
+    f = _tarq.TarqFile(mf.path)
+    for t in (1, 2):
+        np.testing.assert_array_equal(f.getvar("pressure", t), want[t])
+    with pytest.raises(RuntimeError, match="^NetCDF error: "):
+        f.getvar("pressure", 0)
+
+
+def test_a_cached_field_is_not_read_again(tmp_path):
+    mf = build_model_file(tmp_path / "m.nc", nx=NX, ny=NY, nz=4, nt=NT)
+    f = _tarq.TarqFile(mf.path)
+    first = f.getvar("pressure", 2)
+    first[...] = -1.0  # the caller's array is its own
+    size = (tmp_path / "m.nc").stat().st_size
+    with open(mf.path, "r+b") as fh:  # every later read of the file fails or differs
+        fh.write(b"\0" * size)
+    want = mf.variables["P"][2].astype(np.float64) + mf.variables["PB"][2].astype(np.float64)
+    np.testing.assert_array_equal(f.getvar("pressure", 2), want)
+    with pytest.raises(RuntimeError, match="^unknown variable: T "):
+        f.getvar("T", 2)
+
+
+def test_zero_grid_sizes_never_divide_by_zero(tmp_path):
+    grid = ("Time", "bottom_top", "south_north", "west_east")
+    path = write_netcdf(
+        tmp_path / "empty.nc",
+        {
+            "T": (grid, np.zeros((2, 3, 4, 0), np.float32)),
+            "P": (grid, np.zeros((2, 3, 4, 0), np.float32)),
+            "PB": (grid, np.zeros((2, 3, 4, 0), np.float32)),
+            "XTIME": (("Time",), np.array([0.0, 60.0], np.float32)),
+            "XLAT": (("Time", "y", "x"), np.ones((2, 4, 5), np.float32)),
+        },
+        unlimited_time=False,
+    )
+    f = _tarq.TarqFile(path)
+    assert (f.nz, f.ny, f.nx) == (3, 4, 0)
+    assert f.getvar("pressure", 1).shape == (3, 4, 0)
+    assert f.getvar("T", 1).shape == (4, 0)  # zero values match ny * nx first
+    np.testing.assert_array_equal(f.getvar("XTIME"), [0.0, 60.0])
+    # 20 values on a grid of no points: no leading count fits, so the shapes disagree.
+    with pytest.raises(RuntimeError):
+        f.getvar("lat")
