@@ -269,6 +269,28 @@ TEST(Hdf5Btree2, WideNodesUseTwoByteChildCounts) {
     EXPECT_EQ(*ids, std::vector<hdf5::Bytes>{managed_id(9, 1)});
 }
 
+TEST(Hdf5Btree2, TotalCountFieldsWidenWithSubtreeCapacity) {
+    // Node size 512, 11-byte records: a subtree of depth 3 can hold 608,349
+    // records, so a depth-4 node's pointers carry 3-byte totals (depths 2 and 3
+    // use 2 bytes, depth 1 none). Root: one record, an undefined first child,
+    // then a chain down to a leaf through the second pointer.
+    const auto internal = [](std::initializer_list<Image> parts) {
+        Image node = concat({text("BTIN"), fields({{0, 1}, {5, 1}})});
+        for (const Image& part : parts) node = concat({node, part});
+        return concat({node, Image(512, 0)});
+    };
+    Image image = bthd(5, 512, 11, 4, 100, 1, 2);
+    put_bytes(image, 100, internal({name_record(1), fields({{kUndefined, 8}, {0, 1}, {0, 3}}),
+                                    fields({{1000, 8}, {0, 1}, {1, 3}})}));
+    put_bytes(image, 1000, internal({fields({{2000, 8}, {0, 1}, {1, 2}})}));
+    put_bytes(image, 2000, internal({fields({{3000, 8}, {0, 1}, {1, 2}})}));
+    put_bytes(image, 3000, internal({fields({{4000, 8}, {1, 1}})}));
+    put_bytes(image, 4000, concat({text("BTLF"), fields({{0, 1}, {5, 1}}), name_record(2), Image(512, 0)}));
+    const auto ids = records(image);
+    ASSERT_TRUE(ids) << ids.error().message;
+    EXPECT_EQ(*ids, (std::vector<hdf5::Bytes>{managed_id(1, 1), managed_id(2, 1)}));
+}
+
 TEST(Hdf5Btree2, EmptyTreeAndZeroIds) {
     EXPECT_TRUE(records(bthd(5, 512, 11, 0, 0xBAD, 0, 0))->empty());  // root never read
     Image image = bthd(8, 512, 17, 0, 100, 2, 2);
