@@ -12,7 +12,7 @@ namespace tarq::hdf5 {
 
 namespace {
 
-// Link Info message (format spec IV.A.2.c): where dense links are stored.
+// Link Info message (HDF5 format IV.A.2.c): where dense links are stored.
 struct LinkInfo {
     std::uint64_t heap_address = UNDEFINED_ADDRESS;
     std::uint64_t btree_address = UNDEFINED_ADDRESS;

@@ -43,7 +43,7 @@ std::optional<Continuation> parse_continuation(ByteSpan data) {
     return c;
 }
 
-// Version 1 object header (format spec IV.A.1.a): 16-byte prefix, then
+// Version 1 object header (HDF5 format IV.A.1.a): 16-byte prefix, then
 // messages with 8-byte headers (type u16, size u16, flags u8, reserved).
 Result<void> walk_v1(const FileReader& file, std::uint64_t address, const MessageVisitor& visit) {
     TARQ_TRY(const std::uint32_t header_size, file.u32(address + 8));
@@ -84,7 +84,7 @@ Result<void> walk_v1(const FileReader& file, std::uint64_t address, const Messag
     return {};
 }
 
-// Version 2 object header (format spec IV.A.1.b): "OHDR" prefix, messages
+// Version 2 object header (HDF5 format IV.A.1.b): "OHDR" prefix, messages
 // with 4-byte headers (6 with creation order), "OCHK" continuation blocks.
 Result<void> walk_v2(const FileReader& file, std::uint64_t address, const MessageVisitor& visit) {
     TARQ_TRY(const std::uint8_t flags, file.u8(address + 5));

@@ -10,7 +10,7 @@
 
 namespace tarq::hdf5 {
 
-// Message types the reader acts on (format spec IV.A.2).
+// Message types the reader acts on (HDF5 format IV.A.2).
 namespace message_type {
 inline constexpr std::uint16_t kDataspace = 0x0001;
 inline constexpr std::uint16_t kLinkInfo = 0x0002;
