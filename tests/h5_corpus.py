@@ -200,6 +200,13 @@ def write_h5py_earliest(directory: Path) -> Path:
     return path
 
 
+def write_h5py_default(directory: Path) -> Path:
+    path = directory / "h5py_default.h5"
+    with h5py.File(path, "w") as f:
+        _h5_datasets(f, _rng(3))
+    return path
+
+
 def write_h5py_latest(directory: Path) -> Path:
     """Superblock 3, version 2 object headers and version 4 layouts: chunked
     datasets use the newer chunk indexes."""
@@ -245,6 +252,7 @@ WRITERS: dict[str, Writer] = {
     "netcdf4_classic": write_netcdf4_classic,
     "model_like": write_model_like,
     "h5py_earliest": write_h5py_earliest,
+    "h5py_default": write_h5py_default,
     "h5py_latest": write_h5py_latest,
     "h5py_creation_order": write_h5py_creation_order,
     "dense_heap": write_dense_heap,
@@ -262,6 +270,7 @@ _H5PY_UNSUPPORTED = {
 _NEW_CHUNK_INDEX = r"Expected TREE at 0x[0-9a-f]+, got \[\d+, \d+, \d+, \d+\]|Unsupported layout version 5"
 UNSUPPORTED: dict[str, dict[str, str]] = {
     "h5py_earliest": dict(_H5PY_UNSUPPORTED),
+    "h5py_default": dict(_H5PY_UNSUPPORTED),
     "h5py_creation_order": dict(_H5PY_UNSUPPORTED),
     "h5py_latest": {
         "int16": "Unsupported integer size 2",

@@ -96,7 +96,7 @@ def test_member_table_keeps_only_hard_links(corpus):
         _tarq._h5_read(str(corpus["h5py_earliest"]), "soft_link")
 
 
-@pytest.mark.parametrize("file_name", ["h5py_earliest", "h5py_latest", "h5py_creation_order"])
+@pytest.mark.parametrize("file_name", ["h5py_earliest", "h5py_default", "h5py_latest", "h5py_creation_order"])
 @pytest.mark.parametrize("name, expected", [
     ("DX", 3000.0), ("DY_f8", -2500.125), ("MINUS_FIVE", -5.0), ("BIG_U4", 3_000_000_000.0), ("BE_F8", 6.5),
     ("ARRAY_F4", 1.5),
