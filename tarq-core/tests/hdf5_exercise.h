@@ -17,14 +17,21 @@ namespace tarq::testing {
 // out, so that the fuzzer's memory limit only catches unbounded allocations.
 inline constexpr std::uint64_t kReadBudgetBytes = std::uint64_t{256} << 20;
 
-inline bool within_budget(const DatasetInfo& info, std::size_t skip_dims) {
-    if (std::holds_alternative<ContiguousLayout>(info.layout)) return true;  // bounded by the file
+template <class Sizes>
+bool fits_budget(const Sizes& sizes, std::size_t skip) {
     std::uint64_t bytes = 8;
-    for (std::size_t i = skip_dims; i < info.dims.size(); ++i) {
-        if (info.dims[i] == 0) return true;
-        if (__builtin_mul_overflow(bytes, info.dims[i], &bytes)) return true;  // refused before any allocation
+    for (std::size_t i = skip; i < sizes.size(); ++i) {
+        if (sizes[i] == 0) return true;
+        if (__builtin_mul_overflow(bytes, sizes[i], &bytes)) return true;  // refused before any allocation
     }
     return bytes <= kReadBudgetBytes || bytes > (std::uint64_t{1} << 50);
+}
+
+// The result and each chunk's decode buffer must fit the budget.
+inline bool within_budget(const DatasetInfo& info, std::size_t skip_dims) {
+    const auto* chunked = std::get_if<ChunkedLayout>(&info.layout);
+    if (chunked == nullptr) return true;  // contiguous reads are bounded by the file
+    return fits_budget(info.dims, skip_dims) && fits_budget(chunked->chunk_dims, 0);
 }
 
 inline void exercise_hdf5_file(const std::string& path) {
