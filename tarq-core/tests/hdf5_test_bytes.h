@@ -22,7 +22,7 @@ using Image = std::vector<std::uint8_t>;
 
 inline void put(Image& image, std::size_t at, std::uint64_t value, std::size_t width) {
     if (image.size() < at + width) image.resize(at + width, 0);
-    for (std::size_t i = 0; i < width; ++i) image[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    for (std::size_t i = 0; i < width; ++i) image[at + i] = i < 8 ? static_cast<std::uint8_t>(value >> (8 * i)) : 0;
 }
 
 inline void put_bytes(Image& image, std::size_t at, const Image& bytes) {
