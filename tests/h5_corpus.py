@@ -247,6 +247,21 @@ def write_dense_heap(directory: Path) -> Path:
     return path
 
 
+OLD_STYLE_LINKS = 600
+
+
+def write_old_style_big(directory: Path) -> Path:
+    """An old-style root group large enough for a version 1 B-tree of level 1
+    over its symbol table nodes."""
+    path = directory / "old_style_big.h5"
+    with h5py.File(path, "w", libver="earliest") as f:
+        f["base"] = np.arange(5, dtype="i4")
+        for i in range(OLD_STYLE_LINKS):
+            f[f"member_{i:04d}"] = f["base"]
+        f.attrs["DX"] = np.float64(1500.0)
+    return path
+
+
 WRITERS: dict[str, Writer] = {
     "netcdf4": write_netcdf4,
     "netcdf4_classic": write_netcdf4_classic,
@@ -256,6 +271,7 @@ WRITERS: dict[str, Writer] = {
     "h5py_latest": write_h5py_latest,
     "h5py_creation_order": write_h5py_creation_order,
     "dense_heap": write_dense_heap,
+    "old_style_big": write_old_style_big,
 }
 
 # Datasets the reader refuses, with a pattern of the message of its NetCdf error.
