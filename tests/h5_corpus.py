@@ -11,6 +11,8 @@ from __future__ import annotations
 from pathlib import Path
 from typing import Callable
 
+import zlib
+
 import h5py
 import netCDF4
 import numpy as np
@@ -155,6 +157,12 @@ def _h5_datasets(f: h5py.File, rng: np.random.Generator) -> None:
     f.create_dataset("chunked_scaleoffset", data=rng.integers(0, 100, size=(6, 6), dtype="i4"), chunks=(3, 3),
                      scaleoffset=0)
     f["int16"] = np.arange(4, dtype="i2")
+    f.create_dataset("big_endian_chunked", data=(np.arange(20) - 7).astype(">i4").reshape(4, 5), chunks=(2, 2),
+                     compression="gzip", shuffle=True)
+    _filter_mask_chunks(f, rng)
+    f["committed_i4"] = np.dtype("<i4")
+    f.create_dataset("uses_committed_type", data=np.array([-1, 2, 3], "i4"), dtype=f["committed_i4"])
+    f.attrs.create("COMMITTED", 5, dtype=f["committed_i4"])
     f["hard_alias"] = f["contiguous_f8"]
     f["soft_link"] = h5py.SoftLink("/contiguous_f8")
     f["external_link"] = h5py.ExternalLink("elsewhere.h5", "/data")
@@ -170,9 +178,31 @@ def _h5_datasets(f: h5py.File, rng: np.random.Generator) -> None:
     f.attrs["BYTE"] = np.int8(3)
 
 
+def _filter_mask_chunks(f: h5py.File, rng: np.random.Generator) -> None:
+    """Shuffle then gzip, with each chunk written directly under another filter
+    mask: bit 0 skips the shuffle, bit 1 the gzip."""
+    ds = f.create_dataset("chunked_filter_masks", shape=(4, 4), dtype="f4", chunks=(2, 2), compression="gzip",
+                          shuffle=True)
+    for mask, offset in zip(range(4), ((0, 0), (0, 2), (2, 0), (2, 2))):
+        block = rng.normal(size=(2, 2)).astype("<f4")
+        raw = block.tobytes()
+        if not mask & 1:
+            raw = np.frombuffer(raw, dtype="u1").reshape(-1, 4).T.tobytes()
+        if not mask & 2:
+            raw = zlib.compress(raw)
+        ds.id.write_direct_chunk(offset, raw, filter_mask=mask)
+
+
 def write_h5py_earliest(directory: Path) -> Path:
     path = directory / "h5py_earliest.h5"
     with h5py.File(path, "w", libver="earliest") as f:
+        _h5_datasets(f, _rng(3))
+    return path
+
+
+def write_h5py_default(directory: Path) -> Path:
+    path = directory / "h5py_default.h5"
+    with h5py.File(path, "w") as f:
         _h5_datasets(f, _rng(3))
     return path
 
@@ -217,14 +247,31 @@ def write_dense_heap(directory: Path) -> Path:
     return path
 
 
+OLD_STYLE_LINKS = 600
+
+
+def write_old_style_big(directory: Path) -> Path:
+    """An old-style root group large enough for a version 1 B-tree of level 1
+    over its symbol table nodes."""
+    path = directory / "old_style_big.h5"
+    with h5py.File(path, "w", libver="earliest") as f:
+        f["base"] = np.arange(5, dtype="i4")
+        for i in range(OLD_STYLE_LINKS):
+            f[f"member_{i:04d}"] = f["base"]
+        f.attrs["DX"] = np.float64(1500.0)
+    return path
+
+
 WRITERS: dict[str, Writer] = {
     "netcdf4": write_netcdf4,
     "netcdf4_classic": write_netcdf4_classic,
     "model_like": write_model_like,
     "h5py_earliest": write_h5py_earliest,
+    "h5py_default": write_h5py_default,
     "h5py_latest": write_h5py_latest,
     "h5py_creation_order": write_h5py_creation_order,
     "dense_heap": write_dense_heap,
+    "old_style_big": write_old_style_big,
 }
 
 # Datasets the reader refuses, with a pattern of the message of its NetCdf error.
@@ -232,20 +279,23 @@ _H5PY_UNSUPPORTED = {
     "chunked_lzf": "Unsupported filter id 32000",
     "chunked_scaleoffset": "Unsupported filter id 6",
     "int16": "Unsupported integer size 2",
+    "uses_committed_type": r"Unsupported committed \(shared\) datatype",
 }
 # libver='latest' indexes chunks with the newer chunk indexes (layout version
 # 4, fixed array "FAHD" here), or, with filters, a layout version 5.
 _NEW_CHUNK_INDEX = r"Expected TREE at 0x[0-9a-f]+, got \[\d+, \d+, \d+, \d+\]|Unsupported layout version 5"
 UNSUPPORTED: dict[str, dict[str, str]] = {
     "h5py_earliest": dict(_H5PY_UNSUPPORTED),
+    "h5py_default": dict(_H5PY_UNSUPPORTED),
     "h5py_creation_order": dict(_H5PY_UNSUPPORTED),
     "h5py_latest": {
         "int16": "Unsupported integer size 2",
+        "uses_committed_type": r"Unsupported committed \(shared\) datatype",
         **{name: _NEW_CHUNK_INDEX for name in (
             "chunked_plain", "chunked_gzip1", "chunked_gzip4", "chunked_gzip9", "chunked_shuffle_gzip",
             "chunked_shuffle_only", "chunked_fletcher32", "chunked_shuffle_fletcher32",
             "chunked_shuffle_gzip_fletcher32", "chunked_i4_3d", "chunked_partly_written", "chunked_lzf",
-            "chunked_scaleoffset")},
+            "chunked_scaleoffset", "big_endian_chunked", "chunked_filter_masks")},
     },
 }
 

@@ -72,7 +72,10 @@ Result<NamedAttribute> parse_attribute_message(ByteSpan m) {
     const ByteSpan data = m.subspan(data_at);
 
     TARQ_TRY(const std::vector<std::uint64_t> dims, parse_dataspace(m.subspan(dataspace_at, dataspace_size)));
-    const auto type = parse_datatype(m.subspan(datatype_at, datatype_size));
+    // Versions 2 and 3 flag a shared (committed) datatype in bit 0: its bytes
+    // only point at the real one, so such a value is kept as text.
+    const bool shared_type = version >= 2 && (m[1] & 0x01);
+    const auto type = shared_type ? netcdf_error("shared datatype") : parse_datatype(m.subspan(datatype_at, datatype_size));
     if (type && type->type != ElementType::Byte) {
         TARQ_TRY(attribute.value, numeric_value(*type, data));
         return attribute;
@@ -85,7 +88,7 @@ Result<NamedAttribute> parse_attribute_message(ByteSpan m) {
 
 Result<AttributeTable> collect_v1_attributes(const FileReader& file, std::uint64_t header) {
     AttributeTable table;
-    HDF5_CHECK(walk_object_header(file, header, [&](std::uint16_t type, ByteSpan data) -> Result<void> {
+    HDF5_CHECK(walk_object_header(file, header, [&](std::uint16_t type, std::uint8_t, ByteSpan data) -> Result<void> {
         if (type != message_type::kAttribute) return {};
         if (auto attribute = parse_attribute_message(data))
             table.insert_or_assign(std::move(attribute->name), std::move(attribute->value));
@@ -98,7 +101,7 @@ Result<AttributeTable> collect_v2_attributes(const FileReader& file, std::uint64
     AttributeTable table;
     std::uint64_t heap_address = UNDEFINED_ADDRESS;
     std::uint64_t btree_address = UNDEFINED_ADDRESS;
-    HDF5_CHECK(walk_v2_object_header(file, header, [&](std::uint16_t type, ByteSpan data) -> Result<void> {
+    HDF5_CHECK(walk_v2_object_header(file, header, [&](std::uint16_t type, std::uint8_t, ByteSpan data) -> Result<void> {
         if (type == message_type::kAttribute) {
             if (auto attribute = parse_attribute_message(data))
                 table.insert_or_assign(std::move(attribute->name), std::move(attribute->value));

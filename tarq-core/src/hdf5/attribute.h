@@ -1,5 +1,5 @@
 #pragma once
-// Attribute message (format spec IV.A.2.m) and the root group's attribute
+// Attribute message (HDF5 format IV.A.2.m) and the root group's attribute
 // table, compact or dense (Attribute Info message, IV.A.2.v).
 
 #include <cstdint>

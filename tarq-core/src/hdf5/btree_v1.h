@@ -1,5 +1,5 @@
 #pragma once
-// Version 1 B-trees (format spec III.A.1): node type 0 indexes a group's
+// Version 1 B-trees (HDF5 format III.A.1): node type 0 indexes a group's
 // symbol table nodes, node type 1 a dataset's raw data chunks.
 
 #include <cstdint>

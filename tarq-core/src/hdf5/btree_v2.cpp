@@ -16,7 +16,7 @@ namespace {
 constexpr std::uint64_t kNodePrefix = 10;
 constexpr std::uint64_t kRecordsStart = 6;
 
-// Version 2 B-tree header (format spec III.A.2).
+// Version 2 B-tree header (HDF5 format III.A.2).
 struct Btree2Header {
     std::uint8_t type = 0;
     std::uint32_t node_size = 0;

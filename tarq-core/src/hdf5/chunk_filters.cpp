@@ -85,6 +85,7 @@ Bytes unshuffle(ByteSpan data, std::uint32_t element_size) {
     if (element_size <= 1 || length == 0) return Bytes(data.begin(), data.end());
     const std::size_t s = element_size;
     const std::size_t n = length / s;
+    if (n == 0) return Bytes(data.begin(), data.end());
     Bytes out(length);
     for (std::size_t b = 0; b < s; ++b) {
         const std::uint8_t* plane = data.data() + b * n;

@@ -27,13 +27,15 @@ Result<DatasetInfo> parse_dataset_header(const FileReader& file, std::uint64_t a
     DatasetInfo info;
     std::optional<Datatype> datatype;
     std::optional<StorageLayout> layout;
-    HDF5_CHECK(walk_object_header(file, address, [&](std::uint16_t type, ByteSpan data) -> Result<void> {
+    HDF5_CHECK(walk_object_header(file, address, [&](std::uint16_t type, std::uint8_t flags, ByteSpan data) -> Result<void> {
         switch (type) {
             case message_type::kDataspace: {
                 TARQ_TRY(info.dims, parse_dataspace(data));
                 break;
             }
             case message_type::kDatatype: {
+                // The body of a shared message only points at the real datatype.
+                if (flags & kMessageShared) return netcdf_error("Unsupported committed (shared) datatype");
                 TARQ_TRY(datatype, parse_datatype(data));
                 break;
             }

@@ -13,7 +13,7 @@ inline constexpr std::uint64_t UNDEFINED_ADDRESS = 0xFFFFFFFFFFFFFFFFull;
 
 enum class ElementType { F32, F64, I32, Byte };
 
-// Datatype message (format spec IV.A.2.d), reduced to what decoding needs.
+// Datatype message (HDF5 format IV.A.2.d), reduced to what decoding needs.
 struct Datatype {
     ElementType type = ElementType::Byte;
     bool big_endian = false;
@@ -31,7 +31,7 @@ struct Datatype {
     return 1;
 }
 
-// Data Layout message (format spec IV.A.2.i).
+// Data Layout message (HDF5 format IV.A.2.i).
 struct ContiguousLayout {
     std::uint64_t address = UNDEFINED_ADDRESS;
     std::uint64_t size = 0;
@@ -47,7 +47,7 @@ using StorageLayout = std::variant<ContiguousLayout, ChunkedLayout>;
 
 enum class FilterKind { Deflate, Shuffle, Fletcher32, Unsupported };
 
-// One step of the Filter Pipeline message (format spec IV.A.2.l), in pipeline
+// One step of the Filter Pipeline message (HDF5 format IV.A.2.l), in pipeline
 // order. Every step is kept, because a chunk's filter mask counts positions.
 struct Filter {
     FilterKind kind = FilterKind::Unsupported;

@@ -57,7 +57,7 @@ void place_chunk(ByteSpan decoded, const std::vector<std::uint64_t>& origin, con
     lo[0] = selection.begin > origin[0] ? selection.begin - origin[0] : 0;
     hi[0] = std::min(hi[0], selection.end - origin[0]);
 
-    const std::uint64_t run_bytes = hi[rank - 1] * e;
+    const std::uint64_t run_bytes = (hi[rank - 1] - lo[rank - 1]) * e;
     std::vector<std::uint64_t> local = lo;
     for (;;) {
         std::uint64_t in_index = 0, out_index = 0;
@@ -96,7 +96,8 @@ Result<Bytes> read_chunked(const FileReader& file, const DatasetInfo& info, cons
     for (const std::uint32_t c : layout.chunk_dims)
         chunk_elements = chunk_elements ? checked_mul(*chunk_elements, c) : std::nullopt;
     TARQ_TRY(const std::uint64_t chunk_bytes, checked_bytes(file, chunk_elements, e));
-    if (chunk_bytes > kMaxChunkBytes) return netcdf_error("Chunk of " + std::to_string(chunk_bytes) + " bytes");
+    if (chunk_bytes > kMaxChunkBytes)
+        return netcdf_error("Chunk of " + std::to_string(chunk_bytes) + " bytes is larger than HDF5 allows");
     const auto fletchers = static_cast<std::uint64_t>(std::count_if(
         info.filters.begin(), info.filters.end(), [](const Filter& f) { return f.kind == FilterKind::Fletcher32; }));
     const std::uint64_t max_decoded = chunk_bytes + 4 * fletchers;
@@ -109,7 +110,8 @@ Result<Bytes> read_chunked(const FileReader& file, const DatasetInfo& info, cons
         if (record.address == UNDEFINED_ADDRESS) continue;
         const std::vector<std::uint64_t> origin(record.offsets.begin(), record.offsets.begin() + rank);
         const std::uint64_t first = origin[0];
-        if (first >= selection.end || first + layout.chunk_dims[0] <= selection.begin) continue;
+        if (first >= selection.end || (first < selection.begin && selection.begin - first >= layout.chunk_dims[0]))
+            continue;
         TARQ_TRY(Bytes stored, file.read_at(record.address, record.size));
         TARQ_TRY(const Bytes decoded, undo_filters(std::move(stored), info.filters, record.filter_mask, max_decoded));
         place_chunk(decoded, origin, layout.chunk_dims, info.dims, selection, e, out);
@@ -151,10 +153,11 @@ Result<Bytes> read_dataset_slab(const FileReader& file, const DatasetInfo& info,
     const std::vector<std::uint64_t> rest(info.dims.empty() ? info.dims.begin() : info.dims.begin() + 1, info.dims.end());
     const auto slab = element_count(rest);
     if (const auto* contiguous = std::get_if<ContiguousLayout>(&info.layout)) {
-        const auto begin = slab ? checked_mul(*slab, index) : std::nullopt;
-        const auto begin_bytes = begin ? checked_mul(*begin, e) : std::nullopt;
         const auto slab_bytes = slab ? checked_mul(*slab, e) : std::nullopt;
-        if (!begin_bytes || !slab_bytes) return netcdf_error("Dataset size overflows");
+        if (!slab_bytes) return netcdf_error("Dataset size overflows");
+        // A slab that starts past 2^64 bytes lies past any stored data.
+        const auto begin_bytes = checked_mul(*slab_bytes, index);
+        if (!begin_bytes) return Bytes{};
         // Only whole elements count, as in read_f64.
         const std::uint64_t whole = contiguous->size / e * e;
         const std::uint64_t end = checked_add(*begin_bytes, *slab_bytes).value_or(~std::uint64_t{0});

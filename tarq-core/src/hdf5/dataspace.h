@@ -1,5 +1,5 @@
 #pragma once
-// Dataspace message (format spec IV.A.2.b).
+// Dataspace message (HDF5 format IV.A.2.b).
 
 #include <cstdint>
 #include <vector>

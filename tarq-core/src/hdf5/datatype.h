@@ -1,5 +1,5 @@
 #pragma once
-// Datatype message (format spec IV.A.2.d).
+// Datatype message (HDF5 format IV.A.2.d).
 
 #include "hdf5/bytes.h"
 #include "hdf5/dataset_info.h"

@@ -1,5 +1,5 @@
 #pragma once
-// Filter Pipeline message (format spec IV.A.2.l).
+// Filter Pipeline message (HDF5 format IV.A.2.l).
 
 #include <vector>
 

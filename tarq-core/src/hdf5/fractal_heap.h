@@ -10,7 +10,7 @@
 
 namespace tarq::hdf5 {
 
-// Fractal heap header (format spec III.G), the fields object lookup needs,
+// Fractal heap header (HDF5 format III.G), the fields object lookup needs,
 // with the doubling table derived from them.
 struct FractalHeap {
     std::uint16_t heap_id_length = 0;

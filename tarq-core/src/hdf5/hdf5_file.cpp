@@ -24,7 +24,6 @@ struct Hdf5File::State {
 
     FileReader file;
     MemberTable members;                  // immutable after open
-    std::uint64_t root_address = UNDEFINED_ADDRESS;
     AttributeTable attributes;            // immutable after open
     mutable std::mutex cache_mutex;       // guards dataset_cache only
     mutable std::unordered_map<std::string, DatasetInfo> dataset_cache;
@@ -39,7 +38,6 @@ Result<Hdf5File> Hdf5File::open(std::string_view path) {
     TARQ_TRY(FileReader file, FileReader::open(path));
     TARQ_TRY(const hdf5::RootGroup root, hdf5::locate_root_group(file));
     auto state = std::make_unique<State>(std::move(file));
-    state->root_address = root.header_address;
     const FileReader& reader = state->file;
     if (root.symbol_table) {
         TARQ_TRY(state->members, hdf5::read_symbol_table_group(reader, root.btree_address, root.heap_address));

@@ -1,5 +1,5 @@
 #pragma once
-// Data Layout message (format spec IV.A.2.i).
+// Data Layout message (HDF5 format IV.A.2.i).
 
 #include "hdf5/bytes.h"
 #include "hdf5/dataset_info.h"

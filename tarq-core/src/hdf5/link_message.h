@@ -1,5 +1,5 @@
 #pragma once
-// Link message (format spec IV.A.2.g).
+// Link message (HDF5 format IV.A.2.g).
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,5 @@
 #pragma once
-// Local heap (format spec III.D): the name storage of an old-style group.
+// Local heap (HDF5 format III.D): the name storage of an old-style group.
 
 #include <cstdint>
 

@@ -43,7 +43,7 @@ std::optional<Continuation> parse_continuation(ByteSpan data) {
     return c;
 }
 
-// Version 1 object header (format spec IV.A.1.a): 16-byte prefix, then
+// Version 1 object header (HDF5 format IV.A.1.a): 16-byte prefix, then
 // messages with 8-byte headers (type u16, size u16, flags u8, reserved).
 Result<void> walk_v1(const FileReader& file, std::uint64_t address, const MessageVisitor& visit) {
     TARQ_TRY(const std::uint32_t header_size, file.u32(address + 8));
@@ -62,6 +62,7 @@ Result<void> walk_v1(const FileReader& file, std::uint64_t address, const Messag
         const ByteSpan bytes(block.bytes);
         const auto type = static_cast<std::uint16_t>(le_uint_unchecked(bytes, block.cursor, 2));
         const std::size_t length = le_uint_unchecked(bytes, block.cursor + 2, 2);
+        const std::uint8_t flags = bytes[block.cursor + 4];
         const std::size_t start = block.cursor + 8;
         if (!fits(size, start, length)) {
             stack.pop_back();
@@ -78,12 +79,12 @@ Result<void> walk_v1(const FileReader& file, std::uint64_t address, const Messag
             continue;
         }
         if (length == 0) continue;
-        HDF5_CHECK(visit(type, data));
+        HDF5_CHECK(visit(type, flags, data));
     }
     return {};
 }
 
-// Version 2 object header (format spec IV.A.1.b): "OHDR" prefix, messages
+// Version 2 object header (HDF5 format IV.A.1.b): "OHDR" prefix, messages
 // with 4-byte headers (6 with creation order), "OCHK" continuation blocks.
 Result<void> walk_v2(const FileReader& file, std::uint64_t address, const MessageVisitor& visit) {
     TARQ_TRY(const std::uint8_t flags, file.u8(address + 5));
@@ -110,6 +111,7 @@ Result<void> walk_v2(const FileReader& file, std::uint64_t address, const Messag
         const ByteSpan bytes(block.bytes);
         const std::uint16_t type = bytes[block.cursor];
         const std::size_t length = le_uint_unchecked(bytes, block.cursor + 1, 2);
+        const std::uint8_t flags = bytes[block.cursor + 3];
         const std::size_t start = block.cursor + header_size;
         if (!fits(size, start, length)) {
             stack.pop_back();
@@ -121,7 +123,7 @@ Result<void> walk_v2(const FileReader& file, std::uint64_t address, const Messag
         if (type == 0 && length == 0) continue;
         const ByteSpan data = bytes.subspan(start, length);
         if (type != message_type::kContinuation) {
-            HDF5_CHECK(visit(type, data));
+            HDF5_CHECK(visit(type, flags, data));
             continue;
         }
         const auto next = parse_continuation(data);

@@ -10,7 +10,7 @@
 
 namespace tarq::hdf5 {
 
-// Message types the reader acts on (format spec IV.A.2).
+// Message types the reader acts on (HDF5 format IV.A.2).
 namespace message_type {
 inline constexpr std::uint16_t kDataspace = 0x0001;
 inline constexpr std::uint16_t kLinkInfo = 0x0002;
@@ -24,8 +24,13 @@ inline constexpr std::uint16_t kSymbolTable = 0x0011;
 inline constexpr std::uint16_t kAttributeInfo = 0x0015;
 }  // namespace message_type
 
-// Receives each message's type and bytes, in file order; an error ends the walk.
-using MessageVisitor = std::function<Result<void>(std::uint16_t type, ByteSpan data)>;
+// Message flag: the message body is a reference to a message stored elsewhere
+// (a committed datatype, for one).
+inline constexpr std::uint8_t kMessageShared = 0x02;
+
+// Receives each message's type, flags and bytes, in file order; an error ends
+// the walk.
+using MessageVisitor = std::function<Result<void>(std::uint16_t type, std::uint8_t flags, ByteSpan data)>;
 
 // Walks a version 1 or version 2 ("OHDR") object header.
 [[nodiscard]] Result<void> walk_object_header(const FileReader& file, std::uint64_t address,

@@ -23,13 +23,13 @@ Result<void> check_sizes(std::uint8_t offset_size, std::uint8_t length_size) {
 // new-style one (Link Info and Link messages) when it must hold a link a
 // symbol table cannot, such as an external link, and leaves the superblock's
 // cached symbol table behind, stale. The last Symbol Table message
-// (format spec IV.A.2.r) counts.
+// (HDF5 format IV.A.2.r) counts.
 Result<RootGroup> root_from_v1_header(const FileReader& file, std::uint64_t header, std::uint32_t cache_type,
                                       std::uint64_t scratch_pad) {
     RootGroup root{header, false, true, UNDEFINED_ADDRESS, UNDEFINED_ADDRESS};
     bool found = false;
     bool link_info = false;
-    HDF5_CHECK(walk_object_header(file, header, [&](std::uint16_t type, ByteSpan data) -> Result<void> {
+    HDF5_CHECK(walk_object_header(file, header, [&](std::uint16_t type, std::uint8_t, ByteSpan data) -> Result<void> {
         if (type == message_type::kLinkInfo) link_info = true;
         if (type == message_type::kSymbolTable && data.size() >= 16) {
             root.btree_address = le_uint_unchecked(data, 0, 8);
@@ -48,7 +48,7 @@ Result<RootGroup> root_from_v1_header(const FileReader& file, std::uint64_t head
 }
 
 // Superblock versions 0 and 1: the root group symbol table entry
-// (format spec III.C) closes the superblock.
+// (HDF5 format III.C) closes the superblock.
 Result<RootGroup> locate_from_v0(const FileReader& file, std::uint8_t version) {
     TARQ_TRY(const std::uint8_t offset_size, file.u8(13));
     TARQ_TRY(const std::uint8_t length_size, file.u8(14));

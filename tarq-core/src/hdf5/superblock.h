@@ -20,7 +20,7 @@ struct RootGroup {
     std::uint64_t heap_address = UNDEFINED_ADDRESS;
 };
 
-// Checks the signature at offset 0, reads the superblock (format spec II.A,
+// Checks the signature at offset 0, reads the superblock (HDF5 format II.A,
 // versions 0 to 3) and locates the root group.
 [[nodiscard]] Result<RootGroup> locate_root_group(const FileReader& file);
 

@@ -10,7 +10,7 @@ namespace tarq::hdf5 {
 
 namespace {
 
-constexpr std::uint64_t kEntrySize = 40;  // symbol table entry (format spec III.C)
+constexpr std::uint64_t kEntrySize = 40;  // symbol table entry (HDF5 format III.C)
 
 // The NUL-terminated name at `offset` in the heap's data segment; empty when
 // the offset lies outside it.

@@ -1,6 +1,6 @@
 #pragma once
 // Old-style groups: a version 1 B-tree of symbol table nodes ("SNOD",
-// format spec III.B) whose entries name their links in a local heap.
+// HDF5 format III.B) whose entries name their links in a local heap.
 
 #include <cstdint>
 
