@@ -21,21 +21,6 @@ std::string_view display_prefix(ErrorKind kind) noexcept {
 
 }  // namespace
 
-std::string_view kind_name(ErrorKind kind) noexcept {
-    switch (kind) {
-        case ErrorKind::NetCdf: return "NetCdf";
-        case ErrorKind::VarNotFound: return "VarNotFound";
-        case ErrorKind::AttrNotFound: return "AttrNotFound";
-        case ErrorKind::AttrType: return "AttrType";
-        case ErrorKind::DimMismatch: return "DimMismatch";
-        case ErrorKind::UnknownVar: return "UnknownVar";
-        case ErrorKind::UnitConversion: return "UnitConversion";
-        case ErrorKind::InvalidParam: return "InvalidParam";
-        case ErrorKind::Compute: return "Compute";
-    }
-    return "";
-}
-
 std::string TarqError::display() const {
     std::string text(display_prefix(kind));
     text += message;

@@ -4,7 +4,6 @@
 
 #include <expected>
 #include <string>
-#include <string_view>
 
 namespace tarq {
 
@@ -27,9 +26,6 @@ struct TarqError {
     // Prefix of the kind followed by the message, e.g. "NetCDF error: ...".
     [[nodiscard]] std::string display() const;
 };
-
-// Debug name of a kind ("NetCdf", "VarNotFound", ...).
-[[nodiscard]] std::string_view kind_name(ErrorKind kind) noexcept;
 
 template <class T>
 using Result = std::expected<T, TarqError>;
