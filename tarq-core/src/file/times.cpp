@@ -1,7 +1,7 @@
 #include <string>
 
 #include "file/tarq_file.h"
-#include "file/utf8_lossy.h"
+#include "hdf5/bytes.h"
 
 namespace tarq {
 
@@ -19,9 +19,7 @@ Result<std::vector<std::string>> read_times(const TarqFile& file) {
     std::uint64_t offset = 0;
     for (std::uint64_t i = 0; i < count; ++i) {
         if (bytes.size() - offset < length) break;  // short data: keep what was complete
-        std::string text = decode_utf8_lossy(std::span(bytes).subspan(offset, length));
-        while (!text.empty() && text.back() == '\0') text.pop_back();
-        times.push_back(std::move(text));
+        times.push_back(hdf5::strip_trailing_nuls(hdf5::utf8_lossy(std::span(bytes).subspan(offset, length))));
         offset += length;
     }
     return times;

@@ -44,7 +44,8 @@ using ByteSpan = std::span<const std::uint8_t>;
 // "[137, 72, 68, 70]": the bytes as decimal numbers.
 [[nodiscard]] std::string byte_list(ByteSpan bytes);
 
-// UTF-8 decoding in which every maximal invalid subsequence becomes U+FFFD.
+// Bytes as UTF-8 text, each ill-formed sequence (each maximal subpart of a
+// well-formed one) replaced by U+FFFD, as Unicode 15 section 3.9 recommends.
 [[nodiscard]] std::string utf8_lossy(ByteSpan bytes);
 
 // Removes every trailing NUL character.
