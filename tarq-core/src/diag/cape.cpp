@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "compute/diagnostics.h"
+#include "diag/field_checks.h"
 #include "file/accessors.h"
 #include "met/constants.h"
 #include "met/parcel.h"
@@ -25,11 +26,6 @@ using met::ParcelScratch;
 // Custom parcels above these are taken as Pa or K, like the kernel's own rule.
 constexpr double kPascalThreshold = 2000.0;
 constexpr double kKelvinThreshold = 150.0;
-
-std::unexpected<TarqError> too_short(std::string_view name, std::size_t have, std::size_t need) {
-    return fail(ErrorKind::DimMismatch, std::string(name) + " holds " + std::to_string(have) +
-                                            " values where the grid needs " + std::to_string(need));
-}
 
 // The 3-D fields grid columns are built from, for one time.
 struct ColumnInputs {

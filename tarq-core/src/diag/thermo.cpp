@@ -6,6 +6,7 @@
 #include <string>
 
 #include "compute/diagnostics.h"
+#include "diag/field_checks.h"
 #include "file/accessors.h"
 #include "met/constants.h"
 #include "met/thermo.h"
@@ -34,11 +35,6 @@ std::size_t common_length(std::initializer_list<const std::vector<double>*> inpu
 double lake_interp(const ComputeOptions& options) { return options.lake_interp.value_or(0.0); }
 
 Result<std::vector<double>> qvapor(const TarqFile& file, std::size_t t) { return read_var(file, "QVAPOR", t); }
-
-std::unexpected<TarqError> too_short(std::string_view name, std::size_t have, std::size_t need) {
-    return fail(ErrorKind::DimMismatch, std::string(name) + " holds " + std::to_string(have) +
-                                            " values where the grid needs " + std::to_string(need));
-}
 
 }  // namespace
 
