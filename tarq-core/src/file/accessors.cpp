@@ -11,6 +11,7 @@
 #include "file/field_cache.h"
 #include "file/lakes.h"
 #include "file/sizes.h"
+#include "hdf5/dataspace.h"
 #include "util/thread_pool.h"
 
 namespace tarq {
@@ -50,7 +51,7 @@ Field map(Field a, F f) {
 std::optional<TarqError> short_field(std::string_view what, const Field& values, std::size_t t,
                                      std::initializer_list<std::uint64_t> grid) {
     const std::span<const std::uint64_t> sizes(grid.begin(), grid.size());
-    const auto needed = checked_product(sizes);
+    const auto needed = hdf5::element_count(sizes);
     if (needed && values.size() >= *needed) return std::nullopt;
     return TarqError{ErrorKind::DimMismatch, std::string(what) + " holds " + std::to_string(values.size()) +
                                                  " values for time index " + std::to_string(t) +

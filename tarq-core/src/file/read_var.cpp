@@ -2,6 +2,7 @@
 
 #include "file/accessors.h"
 #include "file/sizes.h"
+#include "hdf5/dataspace.h"
 
 namespace tarq {
 
@@ -42,7 +43,7 @@ Result<std::vector<double>> read_var(const TarqFile& file, std::string_view name
     // The first dimension is time. Only the chunks of time t are read; a slab
     // beyond the stored data (t past the first dimension, or data cut short)
     // is the same error a read of the whole variable would find.
-    const auto slab = checked_product(std::span(dims).subspan(1));
+    const auto slab = hdf5::element_count(std::span(dims).subspan(1));
     if (!slab) return std::unexpected(slab_out_of_range(name, t, dims));
     if (*slab == 0) return std::vector<double>{};
     if (t >= dims[0]) return std::unexpected(slab_out_of_range(name, t, dims));

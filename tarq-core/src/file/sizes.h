@@ -1,20 +1,11 @@
 #pragma once
-// Products of sizes read from a file, which are untrusted and may overflow.
+// Sizes read from a file in error messages.
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 
 namespace tarq {
-
-[[nodiscard]] inline std::optional<std::uint64_t> checked_product(std::span<const std::uint64_t> sizes) {
-    std::uint64_t product = 1;
-    for (std::uint64_t s : sizes) {
-        if (__builtin_mul_overflow(product, s, &product)) return std::nullopt;
-    }
-    return product;
-}
 
 // "[d0, d1, ...]"
 [[nodiscard]] inline std::string format_dims(std::span<const std::uint64_t> dims) {

@@ -150,8 +150,7 @@ Result<Bytes> read_dataset_bytes(const FileReader& file, const DatasetInfo& info
 
 Result<Bytes> read_dataset_slab(const FileReader& file, const DatasetInfo& info, std::uint64_t index) {
     const std::uint64_t e = element_size(info.datatype.type);
-    const std::vector<std::uint64_t> rest(info.dims.empty() ? info.dims.begin() : info.dims.begin() + 1, info.dims.end());
-    const auto slab = element_count(rest);
+    const auto slab = element_count(std::span(info.dims).subspan(info.dims.empty() ? 0 : 1));
     if (const auto* contiguous = std::get_if<ContiguousLayout>(&info.layout)) {
         const auto slab_bytes = slab ? checked_mul(*slab, e) : std::nullopt;
         if (!slab_bytes) return netcdf_error("Dataset size overflows");

@@ -15,7 +15,7 @@ Result<std::vector<std::uint64_t>> parse_dataspace(ByteSpan message) {
     return dims;
 }
 
-std::optional<std::uint64_t> element_count(const std::vector<std::uint64_t>& dims) noexcept {
+std::optional<std::uint64_t> element_count(std::span<const std::uint64_t> dims) noexcept {
     for (const std::uint64_t d : dims)
         if (d == 0) return 0;
     std::uint64_t count = 1;

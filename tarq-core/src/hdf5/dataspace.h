@@ -2,6 +2,8 @@
 // Dataspace message (HDF5 format IV.A.2.b).
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "hdf5/bytes.h"
@@ -13,7 +15,8 @@ namespace tarq::hdf5 {
 // or a scalar.
 [[nodiscard]] Result<std::vector<std::uint64_t>> parse_dataspace(ByteSpan message);
 
-// Product of the sizes (1 for a scalar), or nothing on overflow.
-[[nodiscard]] std::optional<std::uint64_t> element_count(const std::vector<std::uint64_t>& dims) noexcept;
+// Product of the sizes (1 for a scalar, 0 when any size is 0), or nothing on
+// overflow. Sizes come from the file and are untrusted.
+[[nodiscard]] std::optional<std::uint64_t> element_count(std::span<const std::uint64_t> dims) noexcept;
 
 }  // namespace tarq::hdf5
