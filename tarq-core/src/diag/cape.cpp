@@ -268,11 +268,9 @@ Result<std::vector<double>> compute_lfc(const TarqFile& file, std::size_t t, con
 
 Result<std::vector<double>> compute_cape2d(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
     TARQ_TRY(auto r, cape_core(file, t, kind_or(options, "ml"), options));
-    std::vector<double> out;
-    out.reserve(4 * r.cape.size());
-    for (const auto* field : {&r.cape, &r.cin, &r.lcl_height, &r.lfc_height}) {
-        out.insert(out.end(), field->begin(), field->end());
-    }
+    std::vector<double> out = std::move(r.cape);
+    out.reserve(4 * out.size());
+    for (const auto* field : {&r.cin, &r.lcl_height, &r.lfc_height}) out.insert(out.end(), field->begin(), field->end());
     return out;
 }
 
