@@ -1,6 +1,6 @@
 #include "to_numpy.h"
 
-#include <new>
+#include <memory>
 #include <utility>
 #include <vector>
 

@@ -1,7 +1,6 @@
 #include "compute/units.h"
 
 #include <string>
-#include <utility>
 
 #include "util/unicode.h"
 

@@ -1,7 +1,6 @@
 // Convective parcel diagnostics: CAPE, CIN, LCL, LFC and EL of surface-based,
 // mixed-layer, most-unstable and custom parcels, 3-D CAPE, and the effective
 // inflow layer. Every grid column runs the parcel kernel of met/parcel.
-#include <cmath>
 #include <optional>
 #include <string>
 #include <string_view>

@@ -2,7 +2,6 @@
 // Byte buffers read from the file, bounds-checked little-endian decoding, and
 // the text forms the reader's error messages use.
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
