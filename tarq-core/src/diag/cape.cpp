@@ -335,13 +335,13 @@ Result<std::vector<double>> compute_cape3d(const TarqFile& file, std::size_t t, 
     const std::size_t nz = columns.nz;
     std::vector<double> out(nz * ncol, 0.0);
     const met::ColumnFields fields = columns.fields();
-    parallel_for(0, ncol, [&](std::size_t lo, std::size_t hi) {
+    // One work item per level; the top level lifts through nothing and stays 0.
+    parallel_for(0, nz == 0 ? 0 : nz - 1, [&](std::size_t lo, std::size_t hi) {
         ColumnBuffer column;
         ParcelScratch scratch;
-        for (std::size_t col = lo; col < hi; ++col) {
-            met::build_column(col, fields, column);
-            // The top level lifts through nothing and stays 0.
-            for (std::size_t k = 0; k + 1 < nz; ++k) {
+        for (std::size_t k = lo; k < hi; ++k) {
+            for (std::size_t col = 0; col < ncol; ++col) {
+                met::build_column(col, fields, column);
                 const met::Sounding part = column.view().from_level(k);
                 const Parcel start{column.p_hpa[k], column.t_c[k], column.td_c[k]};
                 out[k * ncol + col] = met::lift_parcel(part, start, ParcelKind::Surface, met::kMixedLayerDepthHpa,
