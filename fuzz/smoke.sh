@@ -18,7 +18,7 @@ seconds=${FUZZ_SECONDS:-60}
 out=${FUZZ_OUT:-build/fuzz}
 mkdir -p "$out/corpus" "$out/artifacts"
 
-sources=(tarq-core/src/hdf5/*.cpp tarq-core/src/util/error.cpp)
+sources=(tarq-core/src/hdf5/*.cpp tarq-core/src/util/error.cpp tarq-core/src/util/huge_pages.cpp)
 "$CXX" -std=c++23 -O1 -g -fno-omit-frame-pointer \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     -Itarq-core/src -Itarq-core/tests \

@@ -1,6 +1,7 @@
 #include "tarq_file_object.h"
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "arguments.h"
@@ -73,6 +74,44 @@ PyObject* get_dx(PyObject* self, void*) { return PyFloat_FromDouble(record_of(se
 PyObject* get_dy(PyObject* self, void*) { return PyFloat_FromDouble(record_of(self).dy); }
 PyObject* get_path(PyObject* self, void*) { return path_string(record_of(self)); }
 
+PyObject* get_cache_budget(PyObject* self, void*) { return PyLong_FromSize_t(record_of(self).cache.budget()); }
+
+// An int of bytes fixes the budget (0 caches nothing); None restores the
+// automatic one.
+int set_cache_budget(PyObject* self, PyObject* value, void*) {
+    PyObject* done = guard_entry([&]() -> PyObject* {
+        if (value == nullptr) {
+            PyErr_SetString(PyExc_TypeError, "cannot delete the cache_budget attribute");
+            return nullptr;
+        }
+        if (value == Py_None) {
+            record_of(self).cache.set_budget(std::nullopt);
+            Py_RETURN_NONE;
+        }
+        if (!PyLong_Check(value) || PyBool_Check(value)) {
+            PyErr_Format(PyExc_TypeError, "cache_budget must be an int number of bytes or None, not %.200s",
+                         Py_TYPE(value)->tp_name);
+            return nullptr;
+        }
+        int overflow = 0;
+        const long long requested = PyLong_AsLongLongAndOverflow(value, &overflow);
+        if (requested == -1 && PyErr_Occurred()) return nullptr;
+        if (overflow < 0 || (overflow == 0 && requested < 0)) {
+            PyErr_SetString(PyExc_ValueError, "cache_budget must not be negative");
+            return nullptr;
+        }
+        // A budget beyond what memory can hold is no budget at all.
+        const std::size_t bytes = overflow > 0 ? static_cast<std::size_t>(-1) : static_cast<std::size_t>(requested);
+        record_of(self).cache.set_budget(bytes);
+        Py_RETURN_NONE;
+    });
+    if (done == nullptr) return -1;
+    Py_DECREF(done);
+    return 0;
+}
+
+PyObject* get_cached_bytes(PyObject* self, void*) { return PyLong_FromSize_t(record_of(self).cache.bytes()); }
+
 PyGetSetDef g_properties[] = {
     {"nx", get_nx, nullptr, "Number of grid points in the x (west-east) direction.", nullptr},
     {"ny", get_ny, nullptr, "Number of grid points in the y (south-north) direction.", nullptr},
@@ -81,6 +120,12 @@ PyGetSetDef g_properties[] = {
     {"dx", get_dx, nullptr, "Grid spacing in x (meters).", nullptr},
     {"dy", get_dy, nullptr, "Grid spacing in y (meters).", nullptr},
     {"path", get_path, nullptr, "File path.", nullptr},
+    {"cache_budget", get_cache_budget, set_cache_budget,
+     "Bytes of derived fields the file keeps for reuse. Past it, the fields of the least recently\n"
+     "used time index go first. Set an int to fix it (0 keeps nothing), None for the automatic\n"
+     "budget: eight fields of the largest size cached so far.",
+     nullptr},
+    {"_cached_bytes", get_cached_bytes, nullptr, "Bytes of derived fields held now (testing).", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "errors.h"
+#include "hdf5/inflate.h"
 #include "util/thread_pool.h"
 
 namespace tarq::py {
@@ -41,10 +42,14 @@ PyObject* workers(PyObject*, PyObject*) {
     return guard_entry([]() -> PyObject* { return PyLong_FromSize_t(pool().workers()); });
 }
 
+// "libdeflate" or "zlib": the library the reader inflates with.
+PyObject* inflate_library(PyObject*, PyObject*) { return PyUnicode_FromString(hdf5::inflate_library()); }
+
 PyMethodDef g_methods[] = {
     {"_fault_probe", fault_probe, METH_NOARGS, "Raise an internal fault from a pool worker (testing)."},
     {"_set_workers", set_workers, METH_O, "Set the worker count of the pool; 0 restores the default (testing)."},
     {"_workers", workers, METH_NOARGS, "Worker count of the pool (testing)."},
+    {"_inflate_library", inflate_library, METH_NOARGS, "Library the reader inflates with (testing)."},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -5,35 +5,35 @@
 namespace tarq {
 
 Result<std::vector<double>> compute_pressure(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    return pressure(file, t);
+    return owned(pressure(file, t));
 }
 
 Result<std::vector<double>> compute_height(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    return height_msl(file, t);
+    return owned(height_msl(file, t));
 }
 
 Result<std::vector<double>> compute_height_agl(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    return height_agl(file, t);
+    return owned(height_agl(file, t));
 }
 
 Result<std::vector<double>> compute_geopt(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    return geopotential(file, t);
+    return owned(geopotential(file, t));
 }
 
 Result<std::vector<double>> compute_terrain(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    return terrain(file, t);
+    return owned(terrain(file, t));
 }
 
 Result<std::vector<double>> compute_ua(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    return u_mass(file, t);
+    return owned(u_mass(file, t));
 }
 
 Result<std::vector<double>> compute_va(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    return v_mass(file, t);
+    return owned(v_mass(file, t));
 }
 
 Result<std::vector<double>> compute_wa(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    return w_mass(file, t);
+    return owned(w_mass(file, t));
 }
 
 Result<std::vector<double>> compute_lat(const TarqFile& file, std::size_t t, const ComputeOptions&) {

@@ -28,10 +28,10 @@ constexpr double kKelvinThreshold = 150.0;
 
 // The 3-D fields grid columns are built from, for one time.
 struct ColumnInputs {
-    std::vector<double> p_hpa;
-    std::vector<double> t_c;
+    Field p_hpa;
+    Field t_c;
     std::vector<double> qvapor;
-    std::vector<double> z_agl;
+    Field z_agl;
     std::size_t nz = 0;
     std::size_t ncol = 0;
 
@@ -111,6 +111,25 @@ Result<CapeFields> cape_core(const TarqFile& file, std::size_t t, ParcelKind kin
             out.cin[col] = r.cin;
             out.lcl_height[col] = r.lcl_height;
             out.lfc_height[col] = r.lfc_height;
+        }
+    });
+    return out;
+}
+
+// LCL heights alone: the parcel kernel stops at the LCL.
+Result<std::vector<double>> lcl_core(const TarqFile& file, std::size_t t, ParcelKind kind, double lake_interp) {
+    TARQ_TRY(const ColumnInputs columns, load_columns(file, t));
+    TARQ_TRY(const SurfaceInputs surface, load_surface(file, t, lake_interp));
+    const std::size_t ncol = columns.ncol;
+    std::vector<double> out(ncol, 0.0);
+    const met::ColumnFields fields = columns.fields();
+    parallel_for(0, ncol, [&](std::size_t lo, std::size_t hi) {
+        ColumnBuffer column;
+        ParcelScratch scratch;
+        for (std::size_t col = lo; col < hi; ++col) {
+            met::build_column(col, fields, column);
+            out[col] = met::lcl_height(column.view(), surface.parcel(col), kind, met::kMixedLayerDepthHpa,
+                                       met::kMostUnstableDepthHpa, scratch);
         }
     });
     return out;
@@ -256,8 +275,7 @@ Result<std::vector<double>> compute_mucin(const TarqFile& file, std::size_t t, c
 }
 
 Result<std::vector<double>> compute_lcl(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
-    TARQ_TRY(auto r, cape_core(file, t, kind_or(options, "sb"), options));
-    return std::move(r.lcl_height);
+    return lcl_core(file, t, kind_or(options, "sb"), options.lake_interp.value_or(0.0));
 }
 
 Result<std::vector<double>> compute_lfc(const TarqFile& file, std::size_t t, const ComputeOptions& options) {

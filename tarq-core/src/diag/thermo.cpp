@@ -26,10 +26,8 @@ std::vector<double> per_point(std::size_t n, const Fn& fn) {
     return out;
 }
 
-std::size_t common_length(std::initializer_list<const std::vector<double>*> inputs) {
-    std::size_t n = inputs.size() == 0 ? 0 : (*inputs.begin())->size();
-    for (const auto* v : inputs) n = std::min(n, v->size());
-    return n;
+std::size_t common_length(std::initializer_list<std::size_t> sizes) {
+    return sizes.size() == 0 ? 0 : std::min(sizes);
 }
 
 double lake_interp(const ComputeOptions& options) { return options.lake_interp.value_or(0.0); }
@@ -39,34 +37,34 @@ Result<std::vector<double>> qvapor(const TarqFile& file, std::size_t t) { return
 }  // namespace
 
 Result<std::vector<double>> compute_temp(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    return temperature(file, t);
+    return owned(temperature(file, t));
 }
 
 Result<std::vector<double>> compute_tc(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    return temperature_c(file, t);
+    return owned(temperature_c(file, t));
 }
 
 Result<std::vector<double>> compute_theta(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    return theta(file, t);
+    return owned(theta(file, t));
 }
 
 Result<std::vector<double>> compute_tv(const TarqFile& file, std::size_t t, const ComputeOptions&) {
     TARQ_TRY(const auto t_k, temperature(file, t));
     TARQ_TRY(const auto q, qvapor(file, t));
-    return per_point(common_length({&t_k, &q}), [&](std::size_t i) { return met::virtual_temperature_k(t_k[i], q[i]); });
+    return per_point(common_length({t_k.size(), q.size()}), [&](std::size_t i) { return met::virtual_temperature_k(t_k[i], q[i]); });
 }
 
 Result<std::vector<double>> compute_td(const TarqFile& file, std::size_t t, const ComputeOptions&) {
     TARQ_TRY(const auto p_hpa, pressure_hpa(file, t));
     TARQ_TRY(const auto q, qvapor(file, t));
-    return per_point(common_length({&p_hpa, &q}), [&](std::size_t i) { return met::dewpoint_from_q(q[i], p_hpa[i]); });
+    return per_point(common_length({p_hpa.size(), q.size()}), [&](std::size_t i) { return met::dewpoint_from_q(q[i], p_hpa[i]); });
 }
 
 Result<std::vector<double>> compute_rh(const TarqFile& file, std::size_t t, const ComputeOptions&) {
     TARQ_TRY(const auto p_hpa, pressure_hpa(file, t));
     TARQ_TRY(const auto t_c, temperature_c(file, t));
     TARQ_TRY(const auto q, qvapor(file, t));
-    return per_point(common_length({&p_hpa, &t_c, &q}),
+    return per_point(common_length({p_hpa.size(), t_c.size(), q.size()}),
                      [&](std::size_t i) { return met::relative_humidity_from_q(p_hpa[i], t_c[i], q[i]); });
 }
 
@@ -74,7 +72,7 @@ Result<std::vector<double>> compute_twb(const TarqFile& file, std::size_t t, con
     TARQ_TRY(const auto p_hpa, pressure_hpa(file, t));
     TARQ_TRY(const auto t_c, temperature_c(file, t));
     TARQ_TRY(const auto q, qvapor(file, t));
-    return per_point(common_length({&p_hpa, &t_c, &q}), [&](std::size_t i) {
+    return per_point(common_length({p_hpa.size(), t_c.size(), q.size()}), [&](std::size_t i) {
         const double td_c = met::dewpoint_from_q(q[i], p_hpa[i]);
         return met::wet_bulb(p_hpa[i], t_c[i], td_c) + met::kKelvinOffset;
     });
@@ -84,7 +82,7 @@ Result<std::vector<double>> compute_theta_e(const TarqFile& file, std::size_t t,
     TARQ_TRY(const auto p_hpa, pressure_hpa(file, t));
     TARQ_TRY(const auto t_c, temperature_c(file, t));
     TARQ_TRY(const auto q, qvapor(file, t));
-    return per_point(common_length({&p_hpa, &t_c, &q}),
+    return per_point(common_length({p_hpa.size(), t_c.size(), q.size()}),
                      [&](std::size_t i) { return met::theta_e_bolton(p_hpa[i], t_c[i], q[i]); });
 }
 
@@ -133,7 +131,7 @@ Result<std::vector<double>> compute_t2(const TarqFile& file, std::size_t t, cons
 Result<std::vector<double>> compute_tv2m(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
     TARQ_TRY(const auto t2_k, t2_lake(file, t, lake_interp(options)));
     TARQ_TRY(const auto q2, q2_lake(file, t, lake_interp(options)));
-    const std::size_t n = common_length({&t2_k, &q2});
+    const std::size_t n = common_length({t2_k.size(), q2.size()});
     std::vector<double> out(n);
     for (std::size_t i = 0; i < n; ++i) out[i] = met::virtual_temperature_k(t2_k[i], q2[i]);
     return out;
@@ -143,7 +141,7 @@ Result<std::vector<double>> compute_rh2m(const TarqFile& file, std::size_t t, co
     TARQ_TRY(const auto t2_k, t2_lake(file, t, lake_interp(options)));
     TARQ_TRY(const auto q2, q2_lake(file, t, lake_interp(options)));
     TARQ_TRY(const auto psfc_pa, read_var(file, "PSFC", t));
-    return per_point(common_length({&t2_k, &q2, &psfc_pa}), [&](std::size_t i) {
+    return per_point(common_length({t2_k.size(), q2.size(), psfc_pa.size()}), [&](std::size_t i) {
         return met::relative_humidity_from_q(psfc_pa[i] / 100.0, t2_k[i] - met::kKelvinOffset, q2[i]);
     });
 }
@@ -151,7 +149,7 @@ Result<std::vector<double>> compute_rh2m(const TarqFile& file, std::size_t t, co
 Result<std::vector<double>> compute_dp2m(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
     TARQ_TRY(const auto q2, q2_lake(file, t, lake_interp(options)));
     TARQ_TRY(const auto psfc_pa, read_var(file, "PSFC", t));
-    return per_point(common_length({&q2, &psfc_pa}),
+    return per_point(common_length({q2.size(), psfc_pa.size()}),
                      [&](std::size_t i) { return met::dewpoint_from_q(q2[i], psfc_pa[i] / 100.0); });
 }
 

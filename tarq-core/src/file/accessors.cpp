@@ -12,6 +12,7 @@
 #include "file/lakes.h"
 #include "file/sizes.h"
 #include "hdf5/dataspace.h"
+#include "util/huge_pages.h"
 #include "util/thread_pool.h"
 
 namespace tarq {
@@ -26,29 +27,41 @@ constexpr double kPoissonExponent = 0.2857142857;  // R/cp as this decimal, not 
 constexpr double kGravity = 9.80665;               // m s-2
 constexpr double kKelvinOffset = 273.15;
 
-using Field = std::vector<double>;
+using Values = std::vector<double>;
+using Span = std::span<const double>;
 
 // f(a[n], b[n]) over the shorter of the two inputs.
 template <class F>
-Field combine(const Field& a, const Field& b, F f) {
-    Field out(std::min(a.size(), b.size()));
+Values combine(Span a, Span b, F f) {
+    Values out = zeroed_field(std::min(a.size(), b.size()));
     parallel_for(0, out.size(), [&](std::size_t lo, std::size_t hi) {
         for (std::size_t n = lo; n < hi; ++n) out[n] = f(a[n], b[n]);
     });
     return out;
 }
 
+// f(a[n]) in place, for a vector of the caller's own.
 template <class F>
-Field map(Field a, F f) {
+Values map(Values a, F f) {
     parallel_for(0, a.size(), [&](std::size_t lo, std::size_t hi) {
         for (std::size_t n = lo; n < hi; ++n) a[n] = f(a[n]);
     });
     return a;
 }
 
+// f(a[n]) into a new vector, for a shared field.
+template <class F>
+Values map(const Field& a, F f) {
+    Values out = zeroed_field(a.size());
+    parallel_for(0, out.size(), [&](std::size_t lo, std::size_t hi) {
+        for (std::size_t n = lo; n < hi; ++n) out[n] = f(a[n]);
+    });
+    return out;
+}
+
 // DimMismatch when a field holds fewer values than its grid (or the grid's
 // size overflows), so that no loop reads past the data.
-std::optional<TarqError> short_field(std::string_view what, const Field& values, std::size_t t,
+std::optional<TarqError> short_field(std::string_view what, Span values, std::size_t t,
                                      std::initializer_list<std::uint64_t> grid) {
     const std::span<const std::uint64_t> sizes(grid.begin(), grid.size());
     const auto needed = hdf5::element_count(sizes);
@@ -66,9 +79,9 @@ std::string lake_mask_key(std::size_t t, double area_km2) {
     return "lake_mask_" + std::to_string(t) + "_" + std::string(digits, end);
 }
 
-Result<Field> filled_two_metre_field(const TarqFile& file, std::string_view name, std::size_t t,
+Result<Values> filled_two_metre_field(const TarqFile& file, std::string_view name, std::size_t t,
                                      double lake_interp) {
-    TARQ_TRY(Field raw, read_var(file, name, t));
+    TARQ_TRY(Values raw, read_var(file, name, t));
     if (!(lake_interp > 0.0)) return raw;
     TARQ_TRY(const auto mask, lake_mask(file, t, lake_interp));
     if (auto e = short_field(name, raw, t, {file.ny, file.nx})) return std::unexpected(*e);
@@ -78,29 +91,29 @@ Result<Field> filled_two_metre_field(const TarqFile& file, std::string_view name
 }  // namespace
 
 Result<Field> pressure(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("pressure_", t), [&]() -> Result<Field> {
-        TARQ_TRY(const Field p, read_var(file, "P", t));
-        TARQ_TRY(const Field pb, read_var(file, "PB", t));
+    return cached_field(file.cache, cache_key("pressure_", t), t, [&]() -> Result<Values> {
+        TARQ_TRY(const Values p, read_var(file, "P", t));
+        TARQ_TRY(const Values pb, read_var(file, "PB", t));
         return combine(p, pb, [](double a, double b) { return a + b; });
     });
 }
 
 Result<Field> pressure_hpa(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("pressure_hpa_", t), [&]() -> Result<Field> {
-        TARQ_TRY(Field p, pressure(file, t));
-        return map(std::move(p), [](double pa) { return pa / 100.0; });
+    return cached_field(file.cache, cache_key("pressure_hpa_", t), t, [&]() -> Result<Values> {
+        TARQ_TRY(const Field p, pressure(file, t));
+        return map(p, [](double pa) { return pa / 100.0; });
     });
 }
 
 Result<Field> theta(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("theta_", t), [&]() -> Result<Field> {
-        TARQ_TRY(Field perturbation, read_var(file, "T", t));
+    return cached_field(file.cache, cache_key("theta_", t), t, [&]() -> Result<Values> {
+        TARQ_TRY(Values perturbation, read_var(file, "T", t));
         return map(std::move(perturbation), [](double th) { return th + kThetaOffsetK; });
     });
 }
 
 Result<Field> temperature(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("temp_", t), [&]() -> Result<Field> {
+    return cached_field(file.cache, cache_key("temp_", t), t, [&]() -> Result<Values> {
         TARQ_TRY(const Field th, theta(file, t));
         TARQ_TRY(const Field p, pressure(file, t));
         return combine(th, p, [](double theta_k, double p_pa) {
@@ -110,66 +123,67 @@ Result<Field> temperature(const TarqFile& file, std::size_t t) {
 }
 
 Result<Field> temperature_c(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("temp_c_", t), [&]() -> Result<Field> {
-        TARQ_TRY(Field tk, temperature(file, t));
-        return map(std::move(tk), [](double k) { return k - kKelvinOffset; });
+    return cached_field(file.cache, cache_key("temp_c_", t), t, [&]() -> Result<Values> {
+        TARQ_TRY(const Field tk, temperature(file, t));
+        return map(tk, [](double k) { return k - kKelvinOffset; });
     });
 }
 
 Result<Field> geopotential(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("geopt_", t), [&]() -> Result<Field> {
-        TARQ_TRY(const Field ph, read_var(file, "PH", t));
-        TARQ_TRY(const Field phb, read_var(file, "PHB", t));
-        const Field full = combine(ph, phb, [](double a, double b) { return a + b; });
+    return cached_field(file.cache, cache_key("geopt_", t), t, [&]() -> Result<Values> {
+        TARQ_TRY(const Values ph, read_var(file, "PH", t));
+        TARQ_TRY(const Values phb, read_var(file, "PHB", t));
+        const Values full = combine(ph, phb, [](double a, double b) { return a + b; });
         if (auto e = short_field("PH + PHB", full, t, {file.nz_stag, file.ny, file.nx})) return std::unexpected(*e);
         return destagger_z(full, file.nz_stag, file.ny, file.nx);
     });
 }
 
 Result<Field> height_msl(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("height_msl_", t), [&]() -> Result<Field> {
-        TARQ_TRY(Field phi, geopotential(file, t));
-        return map(std::move(phi), [](double g) { return g / kGravity; });
+    return cached_field(file.cache, cache_key("height_msl_", t), t, [&]() -> Result<Values> {
+        TARQ_TRY(const Field phi, geopotential(file, t));
+        return map(phi, [](double g) { return g / kGravity; });
     });
 }
 
 Result<Field> terrain(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("terrain_", t), [&] { return read_var(file, "HGT", t); });
+    return cached_field(file.cache, cache_key("terrain_", t), t, [&] { return read_var(file, "HGT", t); });
 }
 
 Result<Field> height_agl(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("height_agl_", t), [&]() -> Result<Field> {
-        TARQ_TRY(Field z, height_msl(file, t));
+    return cached_field(file.cache, cache_key("height_agl_", t), t, [&]() -> Result<Values> {
+        TARQ_TRY(const Field z, height_msl(file, t));
         TARQ_TRY(const Field ter, terrain(file, t));
         const std::size_t columns = file.ny * file.nx;
-        if (z.empty()) return z;
+        if (z.empty()) return Values{};
         if (auto e = short_field("HGT", ter, t, {file.ny, file.nx})) return std::unexpected(*e);
+        Values agl = zeroed_field(z.size());
         parallel_for(0, z.size(), [&](std::size_t lo, std::size_t hi) {
-            for (std::size_t n = lo; n < hi; ++n) z[n] -= ter[n % columns];
+            for (std::size_t n = lo; n < hi; ++n) agl[n] = z[n] - ter[n % columns];
         });
-        return z;
+        return agl;
     });
 }
 
 Result<Field> u_mass(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("u_destag_", t), [&]() -> Result<Field> {
-        TARQ_TRY(const Field u, read_var(file, "U", t));
+    return cached_field(file.cache, cache_key("u_destag_", t), t, [&]() -> Result<Values> {
+        TARQ_TRY(const Values u, read_var(file, "U", t));
         if (auto e = short_field("U", u, t, {file.nz, file.ny, file.nx_stag})) return std::unexpected(*e);
         return destagger_x(u, file.nz, file.ny, file.nx_stag);
     });
 }
 
 Result<Field> v_mass(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("v_destag_", t), [&]() -> Result<Field> {
-        TARQ_TRY(const Field v, read_var(file, "V", t));
+    return cached_field(file.cache, cache_key("v_destag_", t), t, [&]() -> Result<Values> {
+        TARQ_TRY(const Values v, read_var(file, "V", t));
         if (auto e = short_field("V", v, t, {file.nz, file.ny_stag, file.nx})) return std::unexpected(*e);
         return destagger_y(v, file.nz, file.ny_stag, file.nx);
     });
 }
 
 Result<Field> w_mass(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("w_destag_", t), [&]() -> Result<Field> {
-        TARQ_TRY(const Field w, read_var(file, "W", t));
+    return cached_field(file.cache, cache_key("w_destag_", t), t, [&]() -> Result<Values> {
+        TARQ_TRY(const Values w, read_var(file, "W", t));
         if (auto e = short_field("W", w, t, {file.nz_stag, file.ny, file.nx})) return std::unexpected(*e);
         return destagger_z(w, file.nz_stag, file.ny, file.nx);
     });
@@ -177,23 +191,23 @@ Result<Field> w_mass(const TarqFile& file, std::size_t t) {
 
 Result<std::vector<std::uint8_t>> lake_mask(const TarqFile& file, std::size_t t, double area_km2) {
     const std::string key = lake_mask_key(t, area_km2);
-    TARQ_TRY(const Field stored, cached_field(file.cache, key, [&]() -> Result<Field> {
-        TARQ_TRY(const Field lu, read_var(file, "LU_INDEX", t));
+    TARQ_TRY(const Field stored, cached_field(file.cache, key, t, [&]() -> Result<Values> {
+        TARQ_TRY(const Values lu, read_var(file, "LU_INDEX", t));
         if (auto e = short_field("LU_INDEX", lu, t, {file.ny, file.nx})) return std::unexpected(*e);
         const auto limit = lake_cell_limit(area_km2, file.dx, file.dy);
         const auto mask = small_water_bodies(lu, file.ny, file.nx, limit);
-        return Field(mask.begin(), mask.end());
+        return Values(mask.begin(), mask.end());
     }));
     std::vector<std::uint8_t> mask(stored.size());
     std::ranges::transform(stored, mask.begin(), [](double v) -> std::uint8_t { return v > 0.5; });
     return mask;
 }
 
-Result<Field> t2_lake(const TarqFile& file, std::size_t t, double lake_interp) {
+Result<Values> t2_lake(const TarqFile& file, std::size_t t, double lake_interp) {
     return filled_two_metre_field(file, "T2", t, lake_interp);
 }
 
-Result<Field> q2_lake(const TarqFile& file, std::size_t t, double lake_interp) {
+Result<Values> q2_lake(const TarqFile& file, std::size_t t, double lake_interp) {
     return filled_two_metre_field(file, "Q2", t, lake_interp);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Fields of one time index, as every diagnostic reads them. read_var returns a
 // stored variable; the base fields below it are computed once per time index
-// and kept in the record's FieldCache, and every call returns its own copy.
+// and kept in the record's FieldCache, and every call shares the cached,
+// immutable values (a Field) instead of copying them.
 // The time index t must already be below file.nt.
 
 #include <cstddef>
@@ -9,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "file/field.h"
 #include "file/tarq_file.h"
 #include "util/error.h"
 
@@ -21,18 +23,24 @@ namespace tarq {
 [[nodiscard]] Result<std::vector<double>> read_var(const TarqFile& file, std::string_view name, std::size_t t);
 
 // [nz][ny][nx] unless noted.
-[[nodiscard]] Result<std::vector<double>> pressure(const TarqFile& file, std::size_t t);       // P + PB, Pa
-[[nodiscard]] Result<std::vector<double>> pressure_hpa(const TarqFile& file, std::size_t t);   // hPa
-[[nodiscard]] Result<std::vector<double>> theta(const TarqFile& file, std::size_t t);          // T + 300, K
-[[nodiscard]] Result<std::vector<double>> temperature(const TarqFile& file, std::size_t t);    // K
-[[nodiscard]] Result<std::vector<double>> temperature_c(const TarqFile& file, std::size_t t);  // degC
-[[nodiscard]] Result<std::vector<double>> geopotential(const TarqFile& file, std::size_t t);   // m2/s2, mass levels
-[[nodiscard]] Result<std::vector<double>> height_msl(const TarqFile& file, std::size_t t);     // m
-[[nodiscard]] Result<std::vector<double>> terrain(const TarqFile& file, std::size_t t);        // HGT, m, [ny][nx]
-[[nodiscard]] Result<std::vector<double>> height_agl(const TarqFile& file, std::size_t t);     // m
-[[nodiscard]] Result<std::vector<double>> u_mass(const TarqFile& file, std::size_t t);         // m/s
-[[nodiscard]] Result<std::vector<double>> v_mass(const TarqFile& file, std::size_t t);         // m/s
-[[nodiscard]] Result<std::vector<double>> w_mass(const TarqFile& file, std::size_t t);         // m/s
+[[nodiscard]] Result<Field> pressure(const TarqFile& file, std::size_t t);       // P + PB, Pa
+[[nodiscard]] Result<Field> pressure_hpa(const TarqFile& file, std::size_t t);   // hPa
+[[nodiscard]] Result<Field> theta(const TarqFile& file, std::size_t t);          // T + 300, K
+[[nodiscard]] Result<Field> temperature(const TarqFile& file, std::size_t t);    // K
+[[nodiscard]] Result<Field> temperature_c(const TarqFile& file, std::size_t t);  // degC
+[[nodiscard]] Result<Field> geopotential(const TarqFile& file, std::size_t t);   // m2/s2, mass levels
+[[nodiscard]] Result<Field> height_msl(const TarqFile& file, std::size_t t);     // m
+[[nodiscard]] Result<Field> terrain(const TarqFile& file, std::size_t t);        // HGT, m, [ny][nx]
+[[nodiscard]] Result<Field> height_agl(const TarqFile& file, std::size_t t);     // m
+[[nodiscard]] Result<Field> u_mass(const TarqFile& file, std::size_t t);         // m/s
+[[nodiscard]] Result<Field> v_mass(const TarqFile& file, std::size_t t);         // m/s
+[[nodiscard]] Result<Field> w_mass(const TarqFile& file, std::size_t t);         // m/s
+
+// A cached field as a vector of the caller's own, for rows that return it.
+[[nodiscard]] inline Result<std::vector<double>> owned(const Result<Field>& field) {
+    if (!field) return std::unexpected(field.error());
+    return field->to_vector();
+}
 
 // [ny][nx], 1 where a point belongs to an inland water body (LU_INDEX 16, 17
 // or 21) smaller than area_km2, else 0.

@@ -1,8 +1,13 @@
 #pragma once
-// Derived fields of an open file, keyed by name and time index. The lock is
-// held only for a lookup or an insert, never while a field is read or
-// computed, and callers always receive copies.
+// Derived fields of an open file, keyed by name and time index, held as
+// shared immutable Fields: a lookup or an insert copies a pointer, never the
+// values. The cache is bounded by bytes: past its budget it evicts the fields
+// of the least recently used time index first, and within one time index the
+// least recently used field. The lock is held only for a lookup, an insert or
+// a change of budget, never while a field is read, computed or freed.
 
+#include <cstddef>
+#include <list>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -11,36 +16,70 @@
 #include <utility>
 #include <vector>
 
+#include "file/field.h"
 #include "util/error.h"
 
 namespace tarq {
 
 class FieldCache {
 public:
-    // A copy of the cached vector, or nothing.
-    [[nodiscard]] std::optional<std::vector<double>> find(const std::string& key) const;
+    // The automatic budget: this many fields of the largest size stored so
+    // far, enough for every base field of one time index at once, so that
+    // repeated requests at one time reuse them while a loop over times stays flat.
+    static constexpr std::size_t kAutoBudgetFields = 8;
 
-    // Stores the vector under key, replacing any value stored meanwhile.
-    void insert(const std::string& key, std::vector<double> value);
+    [[nodiscard]] std::optional<Field> find(const std::string& key, std::size_t t);
 
-    [[nodiscard]] std::size_t size() const;
+    // Stores the field of time index t under key, replacing any value stored
+    // meanwhile, then evicts down to the budget (possibly this field itself,
+    // when it alone exceeds the budget).
+    void insert(const std::string& key, std::size_t t, Field value);
+
+    // A fixed budget in bytes (0 caches nothing), or nothing for the automatic one.
+    void set_budget(std::optional<std::size_t> bytes);
+
+    [[nodiscard]] std::size_t budget() const;  // in effect now, bytes
+    [[nodiscard]] std::size_t bytes() const;   // held now
+    [[nodiscard]] std::size_t size() const;    // fields held now
 
 private:
+    struct Entry {
+        Field field;
+        std::size_t t;
+        std::list<std::string>::iterator in_time;  // position in its time's LRU list
+    };
+    struct TimeEntries {
+        std::list<std::string> keys;  // most recently used first
+        std::list<std::size_t>::iterator in_recency;
+    };
+
+    [[nodiscard]] std::size_t budget_locked() const noexcept;
+    void touch_locked(Entry& entry);
+    Field erase_locked(const std::string& key);
+    void evict_locked(std::size_t current_t, std::vector<Field>& evicted);
+
     mutable std::mutex mutex_;
-    std::unordered_map<std::string, std::vector<double>> map_;
+    std::unordered_map<std::string, Entry> map_;
+    std::unordered_map<std::size_t, TimeEntries> times_;
+    std::list<std::size_t> recency_;  // time indices, most recently used first
+    std::size_t bytes_ = 0;
+    std::size_t largest_ = 0;
+    std::optional<std::size_t> fixed_budget_;
 };
 
 // Key of a cached field: prefix then the time index in decimal ("pressure_3").
 [[nodiscard]] std::string cache_key(std::string_view prefix, std::size_t t);
 
 // Returns the cached field under key, or computes it with compute() (no lock
-// held, so compute may call other cached accessors), caches a copy on success
-// and returns it. Errors are returned and never cached.
+// held, so compute may call other cached accessors), caches it on success and
+// returns it. Errors are returned and never cached.
 template <class Compute>
-Result<std::vector<double>> cached_field(FieldCache& cache, const std::string& key, Compute&& compute) {
-    if (auto hit = cache.find(key)) return std::move(*hit);
-    Result<std::vector<double>> field = std::forward<Compute>(compute)();
-    if (field) cache.insert(key, *field);
+Result<Field> cached_field(FieldCache& cache, const std::string& key, std::size_t t, Compute&& compute) {
+    if (auto hit = cache.find(key, t)) return std::move(*hit);
+    Result<std::vector<double>> values = std::forward<Compute>(compute)();
+    if (!values) return std::unexpected(std::move(values.error()));
+    Field field(std::move(*values));
+    cache.insert(key, t, field);
     return field;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// Undoing a chunk's filter pipeline: deflate (zlib), shuffle, Fletcher32.
+// Undoing a chunk's filter pipeline (deflate, shuffle, Fletcher32) into new
+// byte vectors, for callers that keep the decoded bytes.
 
 #include <cstdint>
 #include <vector>

@@ -6,8 +6,10 @@
 #include <string>
 
 #include "hdf5/btree_v1.h"
-#include "hdf5/chunk_filters.h"
+#include "hdf5/chunk_decode.h"
+#include "hdf5/scratch_buffer.h"
 #include "hdf5/dataspace.h"
+#include "util/huge_pages.h"
 
 namespace tarq::hdf5 {
 
@@ -41,12 +43,13 @@ struct Selection {
     std::uint64_t end;
 };
 
-// Copies a decoded chunk's elements that lie inside the dataset and the
-// selection into `out`, whose first dimension is the selection. Runs along
-// the last dimension are copied whole; elements past the end of a short
-// decoded chunk are left as they are.
-void place_chunk(ByteSpan decoded, const std::vector<std::uint64_t>& origin, const std::vector<std::uint32_t>& chunk,
-                 const std::vector<std::uint64_t>& dims, Selection selection, std::uint64_t e, Bytes& out) {
+// Calls run(in_element, out_element, count) for every run along the last
+// dimension of a chunk's elements that lie inside the dataset and the
+// selection, in increasing order of in_element; `out` indexes an array whose
+// first dimension is the selection. A run returning false ends the walk.
+template <class Run>
+void for_each_run(const std::vector<std::uint64_t>& origin, const std::vector<std::uint32_t>& chunk,
+                  const std::vector<std::uint64_t>& dims, Selection selection, Run&& run) {
     const std::size_t rank = dims.size();
     std::vector<std::uint64_t> lo(rank, 0), hi(rank, 0);
     for (std::size_t k = 0; k < rank; ++k) {
@@ -57,7 +60,7 @@ void place_chunk(ByteSpan decoded, const std::vector<std::uint64_t>& origin, con
     lo[0] = selection.begin > origin[0] ? selection.begin - origin[0] : 0;
     hi[0] = std::min(hi[0], selection.end - origin[0]);
 
-    const std::uint64_t run_bytes = (hi[rank - 1] - lo[rank - 1]) * e;
+    const std::uint64_t run_elements = hi[rank - 1] - lo[rank - 1];
     std::vector<std::uint64_t> local = lo;
     for (;;) {
         std::uint64_t in_index = 0, out_index = 0;
@@ -66,12 +69,7 @@ void place_chunk(ByteSpan decoded, const std::vector<std::uint64_t>& origin, con
             const std::uint64_t global = origin[k] + local[k] - (k == 0 ? selection.begin : 0);
             out_index = out_index * (k == 0 ? selection.end - selection.begin : dims[k]) + global;
         }
-        const std::uint64_t in_at = in_index * e;
-        // Chunk elements come in increasing order: once past the decoded
-        // bytes, nothing more of this chunk can be placed.
-        if (in_at >= decoded.size()) return;
-        const std::uint64_t count = std::min<std::uint64_t>(run_bytes, decoded.size() - in_at);
-        std::memcpy(out.data() + out_index * e, decoded.data() + in_at, count);
+        if (!run(in_index, out_index, run_elements)) return;
 
         std::size_t k = rank - 1;
         for (;;) {
@@ -83,15 +81,27 @@ void place_chunk(ByteSpan decoded, const std::vector<std::uint64_t>& origin, con
     }
 }
 
-Result<Bytes> read_chunked(const FileReader& file, const DatasetInfo& info, const ChunkedLayout& layout,
-                           Selection selection, std::optional<std::uint64_t> out_elements) {
-    for (const Filter& filter : info.filters)
-        if (filter.kind == FilterKind::Unsupported)
-            return netcdf_error("Unsupported filter id " + std::to_string(filter.id));
-    if (layout.btree_address == UNDEFINED_ADDRESS) return Bytes{};
-    const std::uint64_t e = element_size(info.datatype.type);
-    TARQ_TRY(const std::uint64_t out_bytes, checked_bytes(file, out_elements, e));
+// Copies a decoded chunk's elements into `out`; elements past the end of a
+// short decoded chunk are left as they are.
+void place_chunk(ByteSpan decoded, const std::vector<std::uint64_t>& origin, const std::vector<std::uint32_t>& chunk,
+                 const std::vector<std::uint64_t>& dims, Selection selection, std::uint64_t e, Bytes& out) {
+    for_each_run(origin, chunk, dims, selection, [&](std::uint64_t in, std::uint64_t at, std::uint64_t count) {
+        const std::uint64_t in_at = in * e;
+        // Chunk elements come in increasing order: once past the decoded
+        // bytes, nothing more of this chunk can be placed.
+        if (in_at >= decoded.size()) return false;
+        std::memcpy(out.data() + at * e, decoded.data() + in_at, std::min<std::uint64_t>(count * e, decoded.size() - in_at));
+        return true;
+    });
+}
 
+// Reads and decodes every chunk of the selection, in index order, and hands
+// each to place(decoded, origin). `keep_shuffle` is the element size of a
+// final shuffle that place undoes itself (0: none).
+template <class Place>
+Result<void> read_chunks(const FileReader& file, const DatasetInfo& info, const ChunkedLayout& layout,
+                         Selection selection, std::uint32_t keep_shuffle, Place&& place) {
+    const std::uint64_t e = element_size(info.datatype.type);
     std::optional<std::uint64_t> chunk_elements = 1;
     for (const std::uint32_t c : layout.chunk_dims)
         chunk_elements = chunk_elements ? checked_mul(*chunk_elements, c) : std::nullopt;
@@ -104,7 +114,7 @@ Result<Bytes> read_chunked(const FileReader& file, const DatasetInfo& info, cons
 
     TARQ_TRY(const std::vector<ChunkRecord> records,
              collect_chunks(file, layout.btree_address, layout.dimensionality));
-    Bytes out(static_cast<std::size_t>(out_bytes), 0);
+    ChunkScratch& scratch = thread_chunk_scratch();
     const std::size_t rank = info.dims.size();
     for (const ChunkRecord& record : records) {
         if (record.address == UNDEFINED_ADDRESS) continue;
@@ -112,10 +122,31 @@ Result<Bytes> read_chunked(const FileReader& file, const DatasetInfo& info, cons
         const std::uint64_t first = origin[0];
         if (first >= selection.end || (first < selection.begin && selection.begin - first >= layout.chunk_dims[0]))
             continue;
-        TARQ_TRY(Bytes stored, file.read_at(record.address, record.size));
-        TARQ_TRY(const Bytes decoded, undo_filters(std::move(stored), info.filters, record.filter_mask, max_decoded));
-        place_chunk(decoded, origin, layout.chunk_dims, info.dims, selection, e, out);
+        TARQ_TRY(const ByteSpan stored, file.read_into(record.address, record.size, scratch.stored));
+        TARQ_TRY(const DecodedChunk decoded,
+                 decode_chunk(stored, info.filters, record.filter_mask, max_decoded, keep_shuffle, scratch));
+        place(decoded, origin);
     }
+    return {};
+}
+
+Result<void> check_filters(const DatasetInfo& info) {
+    for (const Filter& filter : info.filters)
+        if (filter.kind == FilterKind::Unsupported)
+            return netcdf_error("Unsupported filter id " + std::to_string(filter.id));
+    return {};
+}
+
+Result<Bytes> read_chunked(const FileReader& file, const DatasetInfo& info, const ChunkedLayout& layout,
+                           Selection selection, std::optional<std::uint64_t> out_elements) {
+    HDF5_CHECK(check_filters(info));
+    if (layout.btree_address == UNDEFINED_ADDRESS) return Bytes{};
+    const std::uint64_t e = element_size(info.datatype.type);
+    TARQ_TRY(const std::uint64_t out_bytes, checked_bytes(file, out_elements, e));
+    Bytes out(static_cast<std::size_t>(out_bytes), 0);
+    HDF5_CHECK(read_chunks(file, info, layout, selection, 0, [&](const DecodedChunk& decoded, const auto& origin) {
+        place_chunk(decoded.bytes, origin, layout.chunk_dims, info.dims, selection, e, out);
+    }));
     return out;
 }
 
@@ -136,6 +167,80 @@ T load(const std::uint8_t* p, bool big_endian) {
     std::memcpy(&bits, p, sizeof(U));
     if ((std::endian::native == std::endian::big) != big_endian) bits = std::byteswap(bits);
     return std::bit_cast<T>(bits);
+}
+
+
+// Converts whole elements of a decoded chunk to float64, undoing a shuffle the
+// decoder left for this pass.
+template <class T>
+void convert_elements(const DecodedChunk& chunk, std::uint64_t first, std::uint64_t count, bool big_endian,
+                      double* out) {
+    const std::uint8_t* p = chunk.bytes.data();
+    if (chunk.shuffle == 1) {
+        for (std::uint64_t i = 0; i < count; ++i) out[i] = static_cast<double>(load<T>(p + (first + i) * sizeof(T), big_endian));
+        return;
+    }
+    const std::size_t planes = chunk.bytes.size() / sizeof(T);
+    for (std::uint64_t i = 0; i < count; ++i) {
+        std::uint8_t element[sizeof(T)];
+        for (std::size_t b = 0; b < sizeof(T); ++b) element[b] = p[b * planes + first + i];
+        out[i] = static_cast<double>(load<T>(element, big_endian));
+    }
+}
+
+void convert_run(const DecodedChunk& chunk, const Datatype& datatype, std::uint64_t first, std::uint64_t count,
+                 double* out) {
+    const bool be = datatype.big_endian;
+    switch (datatype.type) {
+        case ElementType::F64: return convert_elements<double>(chunk, first, count, be, out);
+        case ElementType::F32: return convert_elements<float>(chunk, first, count, be, out);
+        case ElementType::I32:
+            if (datatype.is_signed) return convert_elements<std::int32_t>(chunk, first, count, be, out);
+            return convert_elements<std::uint32_t>(chunk, first, count, be, out);
+        case ElementType::Byte:
+            if (datatype.is_signed) return convert_elements<std::int8_t>(chunk, first, count, be, out);
+            return convert_elements<std::uint8_t>(chunk, first, count, be, out);
+    }
+}
+
+// The selection of a chunked dataset as float64: each chunk is inflated into
+// this thread's scratch, then unshuffled and converted straight into the
+// result in one pass. Elements no chunk holds stay 0.
+Result<std::vector<double>> read_chunked_f64(const FileReader& file, const DatasetInfo& info,
+                                             const ChunkedLayout& layout, Selection selection,
+                                             std::optional<std::uint64_t> out_elements) {
+    HDF5_CHECK(check_filters(info));
+    if (layout.btree_address == UNDEFINED_ADDRESS) return std::vector<double>{};
+    const std::uint64_t e = element_size(info.datatype.type);
+    TARQ_TRY(const std::uint64_t out_bytes, checked_bytes(file, out_elements, e));
+    std::vector<double> out = zeroed_field(static_cast<std::size_t>(out_bytes / e));
+    const auto keep_shuffle = static_cast<std::uint32_t>(e);
+    HDF5_CHECK(read_chunks(file, info, layout, selection, keep_shuffle, [&](const DecodedChunk& decoded, const auto& origin) {
+        const std::uint64_t available = decoded.bytes.size() / e;
+        for_each_run(origin, layout.chunk_dims, info.dims, selection,
+                     [&](std::uint64_t in, std::uint64_t at, std::uint64_t count) {
+                         // A short chunk places only the whole elements it holds.
+                         if (in >= available) return false;
+                         convert_run(decoded, info.datatype, in, std::min(count, available - in), out.data() + at);
+                         return true;
+                     });
+    }));
+    return out;
+}
+
+// Bytes [begin, end) of a contiguous dataset as float64 (whole elements only).
+Result<std::vector<double>> read_contiguous_f64(const FileReader& file, const ContiguousLayout& layout,
+                                                std::uint64_t begin, std::uint64_t end, const Datatype& datatype) {
+    if (layout.address == UNDEFINED_ADDRESS || layout.size == 0) return std::vector<double>{};
+    end = std::min(end, layout.size);
+    if (begin >= end) return std::vector<double>{};
+    const auto at = checked_add(layout.address, begin);
+    if (!at) return netcdf_error("failed to fill whole buffer");
+    TARQ_TRY(const ByteSpan bytes, file.read_into(*at, end - begin, thread_chunk_scratch().stored));
+    const std::uint64_t e = element_size(datatype.type);
+    std::vector<double> out = zeroed_field(static_cast<std::size_t>(bytes.size() / e));
+    convert_run({bytes, 1}, datatype, 0, out.size(), out.data());
+    return out;
 }
 
 }  // namespace
@@ -165,6 +270,31 @@ Result<Bytes> read_dataset_slab(const FileReader& file, const DatasetInfo& info,
     const std::uint64_t first_dim = info.dims.empty() ? 1 : info.dims[0];
     if (index >= first_dim) return Bytes{};
     return read_chunked(file, info, std::get<ChunkedLayout>(info.layout), {index, index + 1}, slab);
+}
+
+Result<std::vector<double>> read_dataset_f64(const FileReader& file, const DatasetInfo& info) {
+    if (const auto* contiguous = std::get_if<ContiguousLayout>(&info.layout))
+        return read_contiguous_f64(file, *contiguous, 0, contiguous->size, info.datatype);
+    return read_chunked_f64(file, info, std::get<ChunkedLayout>(info.layout), {0, info.dims[0]},
+                            element_count(info.dims));
+}
+
+Result<std::vector<double>> read_dataset_slab_f64(const FileReader& file, const DatasetInfo& info,
+                                                  std::uint64_t index) {
+    const std::uint64_t e = element_size(info.datatype.type);
+    const auto slab = element_count(std::span(info.dims).subspan(info.dims.empty() ? 0 : 1));
+    if (const auto* contiguous = std::get_if<ContiguousLayout>(&info.layout)) {
+        const auto slab_bytes = slab ? checked_mul(*slab, e) : std::nullopt;
+        if (!slab_bytes) return netcdf_error("Dataset size overflows");
+        const auto begin_bytes = checked_mul(*slab_bytes, index);
+        if (!begin_bytes) return std::vector<double>{};
+        const std::uint64_t whole = contiguous->size / e * e;
+        const std::uint64_t end = checked_add(*begin_bytes, *slab_bytes).value_or(~std::uint64_t{0});
+        return read_contiguous_f64(file, {contiguous->address, whole}, *begin_bytes, end, info.datatype);
+    }
+    const std::uint64_t first_dim = info.dims.empty() ? 1 : info.dims[0];
+    if (index >= first_dim) return std::vector<double>{};
+    return read_chunked_f64(file, info, std::get<ChunkedLayout>(info.layout), {index, index + 1}, slab);
 }
 
 std::vector<double> convert_to_f64(ByteSpan bytes, const Datatype& datatype) {

@@ -22,6 +22,13 @@ namespace tarq::hdf5 {
 [[nodiscard]] Result<Bytes> read_dataset_slab(const FileReader& file, const DatasetInfo& info,
                                               std::uint64_t index);
 
+// read_dataset_bytes and read_dataset_slab converted as convert_to_f64 does,
+// without holding the bytes: chunks are decoded in this thread's scratch
+// buffers and converted straight into the result.
+[[nodiscard]] Result<std::vector<double>> read_dataset_f64(const FileReader& file, const DatasetInfo& info);
+[[nodiscard]] Result<std::vector<double>> read_dataset_slab_f64(const FileReader& file, const DatasetInfo& info,
+                                                                std::uint64_t index);
+
 // Whole elements widened to float64, honouring byte order and sign;
 // trailing bytes that form no whole element are dropped.
 [[nodiscard]] std::vector<double> convert_to_f64(ByteSpan bytes, const Datatype& datatype);

@@ -57,13 +57,10 @@ FileReader::~FileReader() {
 }
 
 // pread carries its own position, so concurrent reads need no lock.
-Result<Bytes> FileReader::read_at(std::uint64_t offset, std::uint64_t count) const {
-    if (!fits(size_, offset, count)) return netcdf_error(kShortRead);
-    Bytes buffer(static_cast<std::size_t>(count));
+Result<void> FileReader::fill(std::uint64_t offset, std::span<std::uint8_t> out) const {
     std::size_t done = 0;
-    while (done < buffer.size()) {
-        const ssize_t got = ::pread(fd_, buffer.data() + done, buffer.size() - done,
-                                    static_cast<off_t>(offset + done));
+    while (done < out.size()) {
+        const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
         if (got < 0) {
             if (errno == EINTR) continue;
             return system_error(errno);
@@ -71,7 +68,21 @@ Result<Bytes> FileReader::read_at(std::uint64_t offset, std::uint64_t count) con
         if (got == 0) return netcdf_error(kShortRead);
         done += static_cast<std::size_t>(got);
     }
+    return {};
+}
+
+Result<Bytes> FileReader::read_at(std::uint64_t offset, std::uint64_t count) const {
+    if (!fits(size_, offset, count)) return netcdf_error(kShortRead);
+    Bytes buffer(static_cast<std::size_t>(count));
+    HDF5_CHECK(fill(offset, buffer));
     return buffer;
+}
+
+Result<ByteSpan> FileReader::read_into(std::uint64_t offset, std::uint64_t count, ScratchBuffer& buffer) const {
+    if (!fits(size_, offset, count)) return netcdf_error(kShortRead);
+    const std::span<std::uint8_t> out = buffer.take(static_cast<std::size_t>(count));
+    HDF5_CHECK(fill(offset, out));
+    return ByteSpan(out);
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "hdf5/bytes.h"
+#include "hdf5/scratch_buffer.h"
 #include "util/error.h"
 
 namespace tarq::hdf5 {
@@ -25,6 +26,10 @@ public:
     // by a corrupt structure cannot exhaust memory.
     [[nodiscard]] Result<Bytes> read_at(std::uint64_t offset, std::uint64_t count) const;
 
+    // The same bytes, read into `buffer` (reused, not zero-filled); valid
+    // until the buffer is used again.
+    [[nodiscard]] Result<ByteSpan> read_into(std::uint64_t offset, std::uint64_t count, ScratchBuffer& buffer) const;
+
     [[nodiscard]] Result<std::uint8_t> u8(std::uint64_t offset) const;
     [[nodiscard]] Result<std::uint16_t> u16(std::uint64_t offset) const;
     [[nodiscard]] Result<std::uint32_t> u32(std::uint64_t offset) const;
@@ -33,6 +38,7 @@ public:
     [[nodiscard]] std::uint64_t size() const noexcept { return size_; }
 
 private:
+    [[nodiscard]] Result<void> fill(std::uint64_t offset, std::span<std::uint8_t> out) const;
     FileReader(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
     int fd_ = -1;
     std::uint64_t size_;

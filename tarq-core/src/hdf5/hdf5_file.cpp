@@ -79,14 +79,12 @@ Result<std::vector<std::uint8_t>> Hdf5File::read_bytes(std::string_view name) co
 
 Result<std::vector<double>> Hdf5File::read_f64(std::string_view name) const {
     TARQ_TRY(const DatasetInfo info, dataset_info(name));
-    TARQ_TRY(const hdf5::Bytes bytes, hdf5::read_dataset_bytes(state_->file, info));
-    return hdf5::convert_to_f64(bytes, info.datatype);
+    return hdf5::read_dataset_f64(state_->file, info);
 }
 
 Result<std::vector<double>> Hdf5File::read_f64_slab(std::string_view name, std::uint64_t index) const {
     TARQ_TRY(const DatasetInfo info, dataset_info(name));
-    TARQ_TRY(const hdf5::Bytes bytes, hdf5::read_dataset_slab(state_->file, info, index));
-    return hdf5::convert_to_f64(bytes, info.datatype);
+    return hdf5::read_dataset_slab_f64(state_->file, info, index);
 }
 
 Result<double> Hdf5File::attr_f64(std::string_view name) const {

@@ -23,11 +23,20 @@ double env_virtual_temp_c(double p_hpa, double t_c, double td_c) noexcept {
     return virtual_temp_c(t_c, mixing_ratio_gkg(p_hpa, td_c));
 }
 
-// Virtual temperature (°C) of saturated parcel air on the adiabat `label_c`.
-double saturated_parcel_virtual_temp_c(double p_hpa, double label_c) noexcept {
-    const double tp_c = moist_lift(p_hpa, label_c);
-    return virtual_temp_c(tp_c, mixing_ratio_gkg(p_hpa, tp_c));
-}
+// The moist adiabat a parcel follows above its LCL, with the Wobus term of
+// its label evaluated once.
+struct MoistAdiabat {
+    double label_c;
+    double wobus_label_c;
+
+    explicit MoistAdiabat(double label) noexcept : label_c(label), wobus_label_c(wobus(label)) {}
+
+    // Virtual temperature (°C) of saturated parcel air at p_hpa.
+    [[nodiscard]] double virtual_temp_at(double p_hpa) const noexcept {
+        const double tp_c = moist_lift(p_hpa, label_c, wobus_label_c);
+        return virtual_temp_c(tp_c, mixing_ratio_gkg(p_hpa, tp_c));
+    }
+};
 
 double theta_k(double p_hpa, double t_c) noexcept {
     return std::pow(kReferencePressureHpa / p_hpa, ROCP) * (t_c + kKelvinOffset);
@@ -61,6 +70,37 @@ std::size_t next_level_above(const Sounding& profile, std::size_t from, double p
     return from;
 }
 
+// profile_at_pressure over one profile, with ln p of every entry computed
+// once instead of twice per call; the same values bit for bit.
+class ProfileInterpolator {
+public:
+    ProfileInterpolator(const Sounding& profile, std::vector<double>& ln_p) noexcept : profile_(profile) {
+        ln_p.resize(profile.size());
+        for (std::size_t i = 0; i < profile.size(); ++i) ln_p[i] = std::log(profile.p_hpa[i]);
+        ln_p_ = ln_p;
+    }
+
+    [[nodiscard]] ProfileValues at(double target_hpa) const noexcept {
+        const auto& p = profile_.p_hpa;
+        const auto& t = profile_.t_c;
+        const auto& td = profile_.td_c;
+        const std::size_t n = p.size();
+        for (std::size_t i = 0; i + 1 < n; ++i) {
+            if (!(p[i] >= target_hpa && target_hpa >= p[i + 1])) continue;
+            if (p[i + 1] == p[i]) return {t[i], td[i]};
+            const double a = ln_p_[i];
+            const double b = ln_p_[i + 1];
+            const double f = (std::log(target_hpa) - a) / (b - a);
+            return {t[i] + (t[i + 1] - t[i]) * f, td[i] + (td[i + 1] - td[i]) * f};
+        }
+        return {t[n - 1], td[n - 1]};
+    }
+
+private:
+    const Sounding& profile_;
+    std::span<const double> ln_p_;
+};
+
 Sounding extended_profile(const Sounding& column, Parcel& start, ParcelScratch& scratch) noexcept {
     const std::size_t count = column.size() + 1;
     scratch.p_hpa.resize(count);
@@ -85,6 +125,13 @@ Sounding extended_profile(const Sounding& column, Parcel& start, ParcelScratch& 
         scratch.z_m[k + 1] = column.z_m[k];
     }
     return {scratch.p_hpa, scratch.t_c, scratch.td_c, scratch.z_m};
+}
+
+Parcel chosen_parcel(const Sounding& profile, ParcelKind kind, double mixed_layer_depth_hpa,
+                     double most_unstable_depth_hpa) noexcept {
+    if (kind == ParcelKind::MixedLayer) return mixed_layer_parcel(profile, mixed_layer_depth_hpa);
+    if (kind == ParcelKind::MostUnstable) return most_unstable_parcel(profile, most_unstable_depth_hpa);
+    return {profile.p_hpa[0], profile.t_c[0], profile.td_c[0]};
 }
 
 }  // namespace
@@ -160,13 +207,11 @@ ParcelResult lift_parcel(const Sounding& column, Parcel start, ParcelKind kind, 
     const auto& t = profile.t_c;
     const auto& td = profile.td_c;
 
-    Parcel parcel{p[0], t[0], td[0]};
-    if (kind == ParcelKind::MixedLayer) parcel = mixed_layer_parcel(profile, mixed_layer_depth_hpa);
-    if (kind == ParcelKind::MostUnstable) parcel = most_unstable_parcel(profile, most_unstable_depth_hpa);
+    const Parcel parcel = chosen_parcel(profile, kind, mixed_layer_depth_hpa, most_unstable_depth_hpa);
 
     const LclPoint lcl = dry_lift(parcel.p_hpa, parcel.t_c, parcel.td_c);
     const double parcel_theta_k = theta_k(parcel.p_hpa, parcel.t_c);
-    const double label_c = moist_adiabat_theta(lcl.p_hpa, lcl.t_c);
+    const MoistAdiabat adiabat(moist_adiabat_theta(lcl.p_hpa, lcl.t_c));
     const double lcl_height = height_at_pressure(lcl.p_hpa, p, profile.z_m);
 
     std::size_t first_above_lcl = 0;
@@ -174,7 +219,7 @@ ParcelResult lift_parcel(const Sounding& column, Parcel start, ParcelKind kind, 
     const std::size_t k0 = first_above_lcl < n ? first_above_lcl : 0;
 
     auto buoyancy = [&](std::size_t k) {
-        return saturated_parcel_virtual_temp_c(p[k], label_c) - env_virtual_temp_c(p[k], t[k], td[k]);
+        return adiabat.virtual_temp_at(p[k]) - env_virtual_temp_c(p[k], t[k], td[k]);
     };
 
     // LFC and EL of the highest positive region.
@@ -215,6 +260,7 @@ ParcelResult lift_parcel(const Sounding& column, Parcel start, ParcelKind kind, 
         if (el_p <= 0.0 || p_top > el_p) el_p = p_top;
     }
 
+    const ProfileInterpolator environment(profile, scratch.ln_p);
     double cape = 0.0;
     double cin = 0.0;
 
@@ -227,7 +273,7 @@ ParcelResult lift_parcel(const Sounding& column, Parcel start, ParcelKind kind, 
             cursor = next_level_above(profile, cursor, pb);
             const double pt = cursor < n ? std::fmax(lcl.p_hpa, p[cursor]) : lcl.p_hpa;
             const double pm = (pb + pt) / 2.0;
-            const ProfileValues env = profile_at_pressure(pm, p, t, td);
+            const ProfileValues env = environment.at(pm);
             const double tp_c = parcel_theta_k * std::pow(pm / kReferencePressureHpa, ROCP) - kKelvinOffset;
             const double d_area = kRdParcel *
                                   (virtual_temp_c(tp_c, w0_gkg) - env_virtual_temp_c(pm, env.t_c, env.td_c)) *
@@ -249,9 +295,9 @@ ParcelResult lift_parcel(const Sounding& column, Parcel start, ParcelKind kind, 
             const double p1 = pb - s * dp / sublayers;
             const double p2 = pb - (s + 1) * dp / sublayers;
             const double pm = (p1 + p2) / 2.0;
-            const ProfileValues env = profile_at_pressure(pm, p, t, td);
+            const ProfileValues env = environment.at(pm);
             const double d_area = kRdParcel *
-                                  (saturated_parcel_virtual_temp_c(pm, label_c) -
+                                  (adiabat.virtual_temp_at(pm) -
                                    env_virtual_temp_c(pm, env.t_c, env.td_c)) *
                                   std::log(p1 / p2);
             if (d_area > 0.0) {
@@ -265,6 +311,14 @@ ParcelResult lift_parcel(const Sounding& column, Parcel start, ParcelKind kind, 
     return {cape, cin, lcl_height, lfc_height};
 }
 
+double lcl_height(const Sounding& column, Parcel start, ParcelKind kind, double mixed_layer_depth_hpa,
+                  double most_unstable_depth_hpa, ParcelScratch& scratch) noexcept {
+    const Sounding profile = extended_profile(column, start, scratch);
+    const Parcel parcel = chosen_parcel(profile, kind, mixed_layer_depth_hpa, most_unstable_depth_hpa);
+    const LclPoint lcl = dry_lift(parcel.p_hpa, parcel.t_c, parcel.td_c);
+    return height_at_pressure(lcl.p_hpa, profile.p_hpa, profile.z_m);
+}
+
 EquilibriumLevel equilibrium_level(const Sounding& profile) noexcept {
     const std::size_t n = profile.size();
     const auto& p = profile.p_hpa;
@@ -272,7 +326,7 @@ EquilibriumLevel equilibrium_level(const Sounding& profile) noexcept {
     const auto& td = profile.td_c;
     const LclPoint lcl = dry_lift(p[0], t[0], td[0]);
     const double parcel_theta_k = theta_k(p[0], t[0]);
-    const double label_c = moist_adiabat_theta(lcl.p_hpa, lcl.t_c);
+    const MoistAdiabat adiabat(moist_adiabat_theta(lcl.p_hpa, lcl.t_c));
     const double w0_gkg = mixing_ratio_gkg(p[0], td[0]);
 
     auto buoyancy = [&](std::size_t k) {
@@ -282,7 +336,7 @@ EquilibriumLevel equilibrium_level(const Sounding& profile) noexcept {
             const double tp_c = parcel_theta_k * std::pow(p[k] / kReferencePressureHpa, ROCP) - kKelvinOffset;
             parcel_tv_c = virtual_temp_c(tp_c, w0_gkg);
         } else {
-            parcel_tv_c = saturated_parcel_virtual_temp_c(p[k], label_c);
+            parcel_tv_c = adiabat.virtual_temp_at(p[k]);
         }
         return parcel_tv_c - env_virtual_temp_c(p[k], t[k], td[k]);
     };

@@ -84,12 +84,14 @@ struct ColumnFields {
     std::size_t ncol;  // ny*nx
 };
 
-// The extended profile of lift_parcel (start parcel plus the column).
+// The extended profile of lift_parcel (start parcel plus the column), and
+// ln p of its entries.
 struct ParcelScratch {
     std::vector<double> p_hpa;
     std::vector<double> t_c;
     std::vector<double> td_c;
     std::vector<double> z_m;
+    std::vector<double> ln_p;
 };
 
 // Column col (= j*nx + i) of the grid fields: pressure, temperature, dewpoint
@@ -104,6 +106,11 @@ void build_column(std::size_t col, const ColumnFields& fields, ColumnBuffer& out
 [[nodiscard]] ParcelResult lift_parcel(const Sounding& column, Parcel start, ParcelKind kind,
                                        double mixed_layer_depth_hpa, double most_unstable_depth_hpa,
                                        std::optional<double> top_m, ParcelScratch& scratch) noexcept;
+
+// The lcl_height of lift_parcel with the same arguments, bit for bit, without
+// the ascent above the LCL.
+[[nodiscard]] double lcl_height(const Sounding& column, Parcel start, ParcelKind kind, double mixed_layer_depth_hpa,
+                                double most_unstable_depth_hpa, ParcelScratch& scratch) noexcept;
 
 // Parcel of the lowest depth_hpa of a profile: mean potential temperature and
 // mean mixing ratio of the layer midpoints, at the profile's first pressure.

@@ -91,13 +91,15 @@ double moist_adiabat_theta(double p_lcl_hpa, double t_lcl_c) noexcept {
     return theta_lcl_c - wobus(theta_lcl_c) + wobus(t_lcl_c);
 }
 
-double moist_lift(double p_hpa, double label_c) noexcept {
+double moist_lift(double p_hpa, double label_c) noexcept { return moist_lift(p_hpa, label_c, wobus(label_c)); }
+
+double moist_lift(double p_hpa, double label_c, double wobus_label_c) noexcept {
     // Only the label's own level is answered directly; above 1000 hPa the same
     // secant iteration follows the adiabat down to warmer temperatures.
     if (std::fabs(p_hpa - kReferencePressureHpa) <= kMoistLiftTolerance) return label_c;
     const double r = std::pow(p_hpa / kReferencePressureHpa, ROCP);
     double t1 = (label_c + kKelvinOffset) * r - kKelvinOffset;
-    double e1 = wobus(t1) - wobus(label_c);
+    double e1 = wobus(t1) - wobus_label_c;
     double rate = 1.0;
     if (std::fabs(e1) < kMoistLiftTolerance) return t1 - e1;
     for (int pass = 1;; ++pass) {

@@ -54,6 +54,10 @@ struct ProfileValues {
 // iteration of NSHARP "satlift", at most seven passes.
 [[nodiscard]] double moist_lift(double p_hpa, double label_c) noexcept;
 
+// moist_lift with wobus(label_c) computed once by the caller, for lifting one
+// parcel to many pressures; the same value bit for bit.
+[[nodiscard]] double moist_lift(double p_hpa, double label_c, double wobus_label_c) noexcept;
+
 // Wet-bulb temperature (°C): dry lift to the LCL, then moist descent to p_hpa.
 [[nodiscard]] double wet_bulb(double p_hpa, double t_c, double td_c) noexcept;
 

@@ -1,0 +1,28 @@
+#pragma once
+// The interface between the parcel benchmark's driver and its two builds of
+// the column loop: one against the kernel of this tree, one against the
+// kernel of a baseline revision (compiled into another namespace).
+
+#include <cstddef>
+
+struct BenchColumns {
+    std::size_t nz;
+    std::size_t ncol;
+    // [ncol][nz], bottom first.
+    const double* p_hpa;
+    const double* t_c;
+    const double* td_c;
+    const double* z_m;
+    // [ncol] surface start parcels.
+    const double* sfc_p_hpa;
+    const double* sfc_t_c;
+    const double* sfc_td_c;
+};
+
+enum BenchCase { kSurfaceCape, kMixedLayerCape, kMostUnstableCape, kLclOnly };
+
+// Lifts every column on the calling thread; cin and lfc may be null for kLclOnly.
+void lift_columns_current(const BenchColumns& columns, BenchCase which, double* cape, double* cin, double* lcl,
+                          double* lfc);
+void lift_columns_baseline(const BenchColumns& columns, BenchCase which, double* cape, double* cin, double* lcl,
+                           double* lfc);
