@@ -1,7 +1,7 @@
 """Benchmark of the CAPE diagnostics through getvar on a model file.
 
 Writes a 100 x 100 x 40 file (seeded noise, so columns differ), warms the
-field cache, then times sbcape, mlcape, mucape, cape2d and cape3d with 1 and
+field cache, then times sbcape, mlcape, mucape, lcl, cape2d and cape3d with 1 and
 2 pool workers and prints grid columns per second and the 1 -> 2 worker ratio.
 
     python bench/bench_cape.py [--nx 100 --ny 100 --nz 40] [--repeat 2]
@@ -20,7 +20,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests"))
 from model_file import build_model_file, standard_sounding  # noqa: E402
 from tarq import _tarq  # noqa: E402
 
-CASES = ["sbcape", "mlcape", "mucape", "cape2d", "cape3d"]
+CASES = ["sbcape", "mlcape", "mucape", "lcl", "cape2d", "cape3d"]
 
 
 def best_seconds(fn, repeat: int) -> float:

@@ -23,5 +23,6 @@ flags=(-O3 -std=c++23 -DNDEBUG)
     -c bench/parcel_columns.cpp -o "$out/columns_current.o"
 "$CXX" "${flags[@]}" -Itarq-core/src -c tarq-core/src/met/thermo.cpp -o "$out/thermo_current.o"
 "$CXX" "${flags[@]}" -Itarq-core/src -c tarq-core/src/met/parcel.cpp -o "$out/parcel_current.o"
+"$CXX" "${flags[@]}" -Itarq-core/src -c tarq-core/src/met/moist_lift_many.cpp -o "$out/moist_lift_many_current.o"
 "$CXX" "${flags[@]}" -Itarq-core/src -Ibench bench/bench_parcel_kernel.cpp "$out"/*.o -o "$out/bench_parcel_kernel"
 "$out/bench_parcel_kernel" "$@"

@@ -123,7 +123,7 @@ PyGetSetDef g_properties[] = {
     {"cache_budget", get_cache_budget, set_cache_budget,
      "Bytes of derived fields the file keeps for reuse. Past it, the fields of the least recently\n"
      "used time index go first. Set an int to fix it (0 keeps nothing), None for the automatic\n"
-     "budget: eight fields of the largest size cached so far.",
+     "budget: twelve fields of the largest size cached so far.",
      nullptr},
     {"_cached_bytes", get_cached_bytes, nullptr, "Bytes of derived fields held now (testing).", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},

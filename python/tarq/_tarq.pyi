@@ -40,7 +40,7 @@ class TarqFile:
     def cache_budget(self) -> int:
         """Bytes of derived fields the file keeps for reuse. Past it, the fields of the least recently
         used time index go first. Set an int to fix it (0 keeps nothing), None for the automatic
-        budget: eight fields of the largest size cached so far."""
+        budget: twelve fields of the largest size cached so far."""
     @cache_budget.setter
     def cache_budget(self, value: int | None) -> None: ...
     @property

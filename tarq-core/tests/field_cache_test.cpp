@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -139,6 +141,54 @@ TEST(FieldCache, AnEvictedFieldStaysValidForItsHolder) {
     EXPECT_EQ(cache.size(), 1u);
     cache.set_budget(0);
     EXPECT_EQ(cache.size(), 0u);
+}
+
+TEST(FieldCache, AFieldUnderComputationIsComputedOnce) {
+    FieldCache cache;
+    std::atomic<int> computed{0};
+    auto slow = [&] {
+        ++computed;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return values(4, 1.5);
+    };
+    std::vector<std::thread> threads;
+    std::atomic<int> good{0};
+    for (int i = 0; i < 4; ++i) {
+        threads.emplace_back([&] {
+            auto r = cached_field(cache, "pressure_0", 0, slow);
+            if (r && r->to_vector() == std::vector<double>(4, 1.5)) ++good;
+        });
+    }
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(computed.load(), 1);
+    EXPECT_EQ(good.load(), 4);
+}
+
+TEST(FieldCache, WaitersComputeThemselvesWhenTheComputationFails) {
+    FieldCache cache;
+    std::atomic<int> computed{0};
+    std::atomic<bool> first_started{false};
+    std::thread first([&] {
+        try {
+            (void)cached_field(cache, "theta_0", 0, [&]() -> Result<std::vector<double>> {
+                ++computed;
+                first_started = true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                throw std::runtime_error("internal fault");
+            });
+        } catch (const std::runtime_error&) {
+        }
+    });
+    while (!first_started) std::this_thread::yield();
+    auto second = cached_field(cache, "theta_0", 0, [&] {
+        ++computed;
+        return values(2, 3.0);
+    });
+    first.join();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->to_vector(), std::vector<double>(2, 3.0));
+    EXPECT_EQ(computed.load(), 2);
+    EXPECT_TRUE(cache.find("theta_0", 0));
 }
 
 }  // namespace

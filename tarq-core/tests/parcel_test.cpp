@@ -2,15 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "met/constants.h"
 #include "met/thermo.h"
+#include "util/constants.h"
 
 namespace tarq::met {
 namespace {
@@ -402,6 +404,27 @@ TEST(EffectiveLayer, GapStopsTheLayerAndNothingQualifyingGivesZero) {
     const EffectiveLayer none = effective_layer_scan(stable.view(), scratch);
     EXPECT_FALSE(none.found);
     EXPECT_EQ(none.best_cape, 0.0);
+}
+
+}  // namespace
+}  // namespace tarq::met
+
+namespace tarq::met {
+namespace {
+
+TEST(LclHeight, IsLiftParcelsLclBitForBit) {
+    TestColumn warm = adiabat_column(24.0, [](double p) { return p > 800.0 ? 2.0 : -1.0; });
+    TestColumn stable = adiabat_column(10.0, [](double p) { return (1000.0 - p) / 40.0; });
+    for (const TestColumn* c : {&warm, &stable}) {
+        for (const Parcel start : {Parcel{1005.0, 28.0, 21.0}, Parcel{100500.0, 301.0, 290.0}, Parcel{990.0, 20.0, 20.0}}) {
+            for (const ParcelKind kind : {ParcelKind::Surface, ParcelKind::MixedLayer, ParcelKind::MostUnstable}) {
+                ParcelScratch scratch;
+                const double alone = lcl_height(c->view(), start, kind, kMixedLayerDepthHpa, kMostUnstableDepthHpa, scratch);
+                EXPECT_EQ(std::bit_cast<std::uint64_t>(alone), std::bit_cast<std::uint64_t>(lift(*c, start, kind).lcl_height))
+                    << "start " << start.p_hpa << " kind " << static_cast<int>(kind);
+            }
+        }
+    }
 }
 
 }  // namespace

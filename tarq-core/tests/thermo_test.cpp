@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
+#include <cstdint>
+#include <span>
 #include <cmath>
 #include <limits>
 #include <vector>
 
-#include "met/constants.h"
+#include "util/constants.h"
 
 namespace tarq::met {
 namespace {
@@ -58,6 +61,32 @@ TEST(MoistLift, FollowsTheAdiabatBelow1000Hpa) {
         // The round trip through the label of (p, T) lands on the same adiabat.
         const double back = moist_adiabat_theta(1050.0, t1050);
         EXPECT_NEAR(back, label, 2e-3) << label;
+    }
+}
+
+TEST(MoistLift, ManyPressuresSideBySideMatchOneAtATimeBitForBit) {
+    // Labels on both sides of the Wobus branch point and a missing one;
+    // pressures at, near and above 1000 hPa, through the troposphere, a NaN,
+    // and counts that do not fill the last block of four.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<double> all = {1000.0, 1000.0005, 999.9995, 1013.0, 1050.0, 950.0, 850.0, 700.0, 500.0,
+                                     300.0, 200.0, 100.0, 50.0, nan, 925.25, 10.0, 1.0};
+    for (const double label : {-40.0, -5.0, 19.99, 20.0, 20.01, 24.5, 35.0, nan}) {
+        const double wobus_label = wobus(label);
+        for (std::size_t count : {std::size_t{1}, std::size_t{3}, std::size_t{4}, std::size_t{5}, all.size()}) {
+            const std::span<const double> p(all.data(), count);
+            std::vector<double> many(count);
+            moist_lift_many(p, label, wobus_label, many);
+            for (std::size_t i = 0; i < count; ++i) {
+                const double one = moist_lift(p[i], label);
+                if (std::isnan(one)) {
+                    EXPECT_TRUE(std::isnan(many[i])) << "p " << p[i] << " label " << label;
+                } else {
+                    EXPECT_EQ(std::bit_cast<std::uint64_t>(many[i]), std::bit_cast<std::uint64_t>(one))
+                        << "p " << p[i] << " label " << label;
+                }
+            }
+        }
     }
 }
 

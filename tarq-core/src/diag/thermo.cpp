@@ -8,23 +8,14 @@
 #include "compute/diagnostics.h"
 #include "diag/field_checks.h"
 #include "file/accessors.h"
-#include "met/constants.h"
 #include "met/thermo.h"
-#include "util/thread_pool.h"
+#include "util/constants.h"
+#include "util/grid_loops.h"
+#include "util/run_concurrently.h"
 
 namespace tarq {
 
 namespace {
-
-// out[i] = fn(i) for i < n, over the worker pool.
-template <class Fn>
-std::vector<double> per_point(std::size_t n, const Fn& fn) {
-    std::vector<double> out(n);
-    parallel_for(0, n, [&](std::size_t lo, std::size_t hi) {
-        for (std::size_t i = lo; i < hi; ++i) out[i] = fn(i);
-    });
-    return out;
-}
 
 std::size_t common_length(std::initializer_list<std::size_t> sizes) {
     return sizes.size() == 0 ? 0 : std::min(sizes);
@@ -33,6 +24,29 @@ std::size_t common_length(std::initializer_list<std::size_t> sizes) {
 double lake_interp(const ComputeOptions& options) { return options.lake_interp.value_or(0.0); }
 
 Result<std::vector<double>> qvapor(const TarqFile& file, std::size_t t) { return read_var(file, "QVAPOR", t); }
+
+// A base field and QVAPOR of one time, read at the same time.
+template <class Accessor>
+Result<std::pair<Field, std::vector<double>>> with_qvapor(const TarqFile& file, std::size_t t, Accessor accessor) {
+    auto [field_read, q_read] = run_concurrently([&] { return accessor(file, t); }, [&] { return qvapor(file, t); });
+    if (auto error = first_error(field_read, q_read)) return std::unexpected(*error);
+    return std::pair{std::move(*field_read), std::move(*q_read)};
+}
+
+// Pressure (hPa), temperature (°C) and QVAPOR of one time, read at the same time.
+struct MoistInputs {
+    Field p_hpa;
+    Field t_c;
+    std::vector<double> q;
+};
+
+Result<MoistInputs> moist_inputs(const TarqFile& file, std::size_t t) {
+    auto [p_read, t_read, q_read] = run_concurrently([&] { return pressure_hpa(file, t); },
+                                                     [&] { return temperature_c(file, t); },
+                                                     [&] { return qvapor(file, t); });
+    if (auto error = first_error(p_read, t_read, q_read)) return std::unexpected(*error);
+    return MoistInputs{std::move(*p_read), std::move(*t_read), std::move(*q_read)};
+}
 
 }  // namespace
 
@@ -49,39 +63,36 @@ Result<std::vector<double>> compute_theta(const TarqFile& file, std::size_t t, c
 }
 
 Result<std::vector<double>> compute_tv(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    TARQ_TRY(const auto t_k, temperature(file, t));
-    TARQ_TRY(const auto q, qvapor(file, t));
+    TARQ_TRY(const auto inputs, with_qvapor(file, t, temperature));
+    const auto& [t_k, q] = inputs;
     return per_point(common_length({t_k.size(), q.size()}), [&](std::size_t i) { return met::virtual_temperature_k(t_k[i], q[i]); });
 }
 
 Result<std::vector<double>> compute_td(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    TARQ_TRY(const auto p_hpa, pressure_hpa(file, t));
-    TARQ_TRY(const auto q, qvapor(file, t));
+    TARQ_TRY(const auto inputs, with_qvapor(file, t, pressure_hpa));
+    const auto& [p_hpa, q] = inputs;
     return per_point(common_length({p_hpa.size(), q.size()}), [&](std::size_t i) { return met::dewpoint_from_q(q[i], p_hpa[i]); });
 }
 
 Result<std::vector<double>> compute_rh(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    TARQ_TRY(const auto p_hpa, pressure_hpa(file, t));
-    TARQ_TRY(const auto t_c, temperature_c(file, t));
-    TARQ_TRY(const auto q, qvapor(file, t));
+    TARQ_TRY(const auto inputs, moist_inputs(file, t));
+    const auto& [p_hpa, t_c, q] = inputs;
     return per_point(common_length({p_hpa.size(), t_c.size(), q.size()}),
                      [&](std::size_t i) { return met::relative_humidity_from_q(p_hpa[i], t_c[i], q[i]); });
 }
 
 Result<std::vector<double>> compute_twb(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    TARQ_TRY(const auto p_hpa, pressure_hpa(file, t));
-    TARQ_TRY(const auto t_c, temperature_c(file, t));
-    TARQ_TRY(const auto q, qvapor(file, t));
+    TARQ_TRY(const auto inputs, moist_inputs(file, t));
+    const auto& [p_hpa, t_c, q] = inputs;
     return per_point(common_length({p_hpa.size(), t_c.size(), q.size()}), [&](std::size_t i) {
         const double td_c = met::dewpoint_from_q(q[i], p_hpa[i]);
-        return met::wet_bulb(p_hpa[i], t_c[i], td_c) + met::kKelvinOffset;
+        return met::wet_bulb(p_hpa[i], t_c[i], td_c) + kKelvinOffset;
     });
 }
 
 Result<std::vector<double>> compute_theta_e(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    TARQ_TRY(const auto p_hpa, pressure_hpa(file, t));
-    TARQ_TRY(const auto t_c, temperature_c(file, t));
-    TARQ_TRY(const auto q, qvapor(file, t));
+    TARQ_TRY(const auto inputs, moist_inputs(file, t));
+    const auto& [p_hpa, t_c, q] = inputs;
     return per_point(common_length({p_hpa.size(), t_c.size(), q.size()}),
                      [&](std::size_t i) { return met::theta_e_bolton(p_hpa[i], t_c[i], q[i]); });
 }
@@ -96,30 +107,29 @@ Result<std::vector<double>> compute_specific_humidity(const TarqFile& file, std:
 }
 
 Result<std::vector<double>> compute_pw(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    TARQ_TRY(const auto p_pa, pressure(file, t));
-    TARQ_TRY(const auto q, qvapor(file, t));
+    TARQ_TRY(const auto inputs, with_qvapor(file, t, pressure));
+    const auto& [p_pa, q] = inputs;
     const std::size_t ncol = file.nx * file.ny;
     const std::size_t nz = file.nz;
     if (p_pa.size() < nz * ncol) return too_short("pressure", p_pa.size(), nz * ncol);
     if (q.size() < nz * ncol) return too_short("QVAPOR", q.size(), nz * ncol);
     std::vector<double> out(ncol, 0.0);
     if (nz < 2) return out;
-    parallel_for(0, ncol, [&](std::size_t lo, std::size_t hi) {
-        for (std::size_t col = lo; col < hi; ++col) {
-            auto at = [&](std::size_t k) { return k * ncol + col; };
-            // Integrate bottom-up whichever way the column is stored.
-            const bool top_down = p_pa[at(nz - 1)] > p_pa[at(0)];
-            auto level = [&](std::size_t k) { return at(top_down ? nz - 1 - k : k); };
-            auto moisture = [&](std::size_t k) {
-                const double qk = q[level(k)];
-                return qk > 0.0 ? qk : 0.0;
-            };
-            double sum = 0.0;
-            for (std::size_t k = 0; k + 1 < nz; ++k) {
-                sum += 0.5 * (moisture(k) + moisture(k + 1)) * std::fabs(p_pa[level(k)] - p_pa[level(k + 1)]);
-            }
-            out[col] = sum / met::kGravityPw;
+    // One column per point of the 2-D output.
+    for_each_point(ncol, [&](std::size_t col) {
+        auto at = [&](std::size_t k) { return k * ncol + col; };
+        // Integrate bottom-up whichever way the column is stored.
+        const bool top_down = p_pa[at(nz - 1)] > p_pa[at(0)];
+        auto level = [&](std::size_t k) { return at(top_down ? nz - 1 - k : k); };
+        auto moisture = [&](std::size_t k) {
+            const double qk = q[level(k)];
+            return qk > 0.0 ? qk : 0.0;
+        };
+        double sum = 0.0;
+        for (std::size_t k = 0; k + 1 < nz; ++k) {
+            sum += 0.5 * (moisture(k) + moisture(k + 1)) * std::fabs(p_pa[level(k)] - p_pa[level(k + 1)]);
         }
+        out[col] = sum / kGravityPw;
     });
     return out;
 }
@@ -142,7 +152,7 @@ Result<std::vector<double>> compute_rh2m(const TarqFile& file, std::size_t t, co
     TARQ_TRY(const auto q2, q2_lake(file, t, lake_interp(options)));
     TARQ_TRY(const auto psfc_pa, read_var(file, "PSFC", t));
     return per_point(common_length({t2_k.size(), q2.size(), psfc_pa.size()}), [&](std::size_t i) {
-        return met::relative_humidity_from_q(psfc_pa[i] / 100.0, t2_k[i] - met::kKelvinOffset, q2[i]);
+        return met::relative_humidity_from_q(psfc_pa[i] / 100.0, t2_k[i] - kKelvinOffset, q2[i]);
     });
 }
 

@@ -12,20 +12,14 @@
 #include "file/lakes.h"
 #include "file/sizes.h"
 #include "hdf5/dataspace.h"
+#include "util/constants.h"
+#include "util/grid_loops.h"
 #include "util/huge_pages.h"
-#include "util/thread_pool.h"
+#include "util/run_concurrently.h"
 
 namespace tarq {
 
 namespace {
-
-// Base-field constants, kept apart from the thermodynamic ones (whose R/cp is
-// 0.28571426); each computation keeps its own values.
-constexpr double kThetaOffsetK = 300.0;            // T is stored as theta - 300 K
-constexpr double kReferencePressurePa = 100000.0;
-constexpr double kPoissonExponent = 0.2857142857;  // R/cp as this decimal, not 2/7
-constexpr double kGravity = 9.80665;               // m s-2
-constexpr double kKelvinOffset = 273.15;
 
 using Values = std::vector<double>;
 using Span = std::span<const double>;
@@ -34,18 +28,14 @@ using Span = std::span<const double>;
 template <class F>
 Values combine(Span a, Span b, F f) {
     Values out = zeroed_field(std::min(a.size(), b.size()));
-    parallel_for(0, out.size(), [&](std::size_t lo, std::size_t hi) {
-        for (std::size_t n = lo; n < hi; ++n) out[n] = f(a[n], b[n]);
-    });
+    for_each_point(out.size(), [&](std::size_t n) { out[n] = f(a[n], b[n]); });
     return out;
 }
 
 // f(a[n]) in place, for a vector of the caller's own.
 template <class F>
 Values map(Values a, F f) {
-    parallel_for(0, a.size(), [&](std::size_t lo, std::size_t hi) {
-        for (std::size_t n = lo; n < hi; ++n) a[n] = f(a[n]);
-    });
+    for_each_point(a.size(), [&](std::size_t n) { a[n] = f(a[n]); });
     return a;
 }
 
@@ -53,9 +43,7 @@ Values map(Values a, F f) {
 template <class F>
 Values map(const Field& a, F f) {
     Values out = zeroed_field(a.size());
-    parallel_for(0, out.size(), [&](std::size_t lo, std::size_t hi) {
-        for (std::size_t n = lo; n < hi; ++n) out[n] = f(a[n]);
-    });
+    for_each_point(out.size(), [&](std::size_t n) { out[n] = f(a[n]); });
     return out;
 }
 
@@ -92,9 +80,10 @@ Result<Values> filled_two_metre_field(const TarqFile& file, std::string_view nam
 
 Result<Field> pressure(const TarqFile& file, std::size_t t) {
     return cached_field(file.cache, cache_key("pressure_", t), t, [&]() -> Result<Values> {
-        TARQ_TRY(const Values p, read_var(file, "P", t));
-        TARQ_TRY(const Values pb, read_var(file, "PB", t));
-        return combine(p, pb, [](double a, double b) { return a + b; });
+        auto [p_read, pb_read] = run_concurrently([&] { return read_var(file, "P", t); },
+                                                  [&] { return read_var(file, "PB", t); });
+        if (auto error = first_error(p_read, pb_read)) return std::unexpected(*error);
+        return combine(*p_read, *pb_read, [](double a, double b) { return a + b; });
     });
 }
 
@@ -114,10 +103,10 @@ Result<Field> theta(const TarqFile& file, std::size_t t) {
 
 Result<Field> temperature(const TarqFile& file, std::size_t t) {
     return cached_field(file.cache, cache_key("temp_", t), t, [&]() -> Result<Values> {
-        TARQ_TRY(const Field th, theta(file, t));
-        TARQ_TRY(const Field p, pressure(file, t));
-        return combine(th, p, [](double theta_k, double p_pa) {
-            return theta_k * std::pow(p_pa / kReferencePressurePa, kPoissonExponent);
+        auto [th_read, p_read] = run_concurrently([&] { return theta(file, t); }, [&] { return pressure(file, t); });
+        if (auto error = first_error(th_read, p_read)) return std::unexpected(*error);
+        return combine(*th_read, *p_read, [](double theta_k, double p_pa) {
+            return theta_k * std::pow(p_pa / kReferencePressurePa, kPoissonExponentBase);
         });
     });
 }
@@ -131,9 +120,10 @@ Result<Field> temperature_c(const TarqFile& file, std::size_t t) {
 
 Result<Field> geopotential(const TarqFile& file, std::size_t t) {
     return cached_field(file.cache, cache_key("geopt_", t), t, [&]() -> Result<Values> {
-        TARQ_TRY(const Values ph, read_var(file, "PH", t));
-        TARQ_TRY(const Values phb, read_var(file, "PHB", t));
-        const Values full = combine(ph, phb, [](double a, double b) { return a + b; });
+        auto [ph_read, phb_read] = run_concurrently([&] { return read_var(file, "PH", t); },
+                                                    [&] { return read_var(file, "PHB", t); });
+        if (auto error = first_error(ph_read, phb_read)) return std::unexpected(*error);
+        const Values full = combine(*ph_read, *phb_read, [](double a, double b) { return a + b; });
         if (auto e = short_field("PH + PHB", full, t, {file.nz_stag, file.ny, file.nx})) return std::unexpected(*e);
         return destagger_z(full, file.nz_stag, file.ny, file.nx);
     });
@@ -152,15 +142,16 @@ Result<Field> terrain(const TarqFile& file, std::size_t t) {
 
 Result<Field> height_agl(const TarqFile& file, std::size_t t) {
     return cached_field(file.cache, cache_key("height_agl_", t), t, [&]() -> Result<Values> {
-        TARQ_TRY(const Field z, height_msl(file, t));
-        TARQ_TRY(const Field ter, terrain(file, t));
+        auto [z_read, ter_read] = run_concurrently([&] { return height_msl(file, t); },
+                                                   [&] { return terrain(file, t); });
+        if (auto error = first_error(z_read, ter_read)) return std::unexpected(*error);
+        const Field& z = *z_read;
+        const Field& ter = *ter_read;
         const std::size_t columns = file.ny * file.nx;
         if (z.empty()) return Values{};
         if (auto e = short_field("HGT", ter, t, {file.ny, file.nx})) return std::unexpected(*e);
         Values agl = zeroed_field(z.size());
-        parallel_for(0, z.size(), [&](std::size_t lo, std::size_t hi) {
-            for (std::size_t n = lo; n < hi; ++n) agl[n] = z[n] - ter[n % columns];
-        });
+        for_each_point(z.size(), [&](std::size_t n) { agl[n] = z[n] - ter[n % columns]; });
         return agl;
     });
 }

@@ -84,6 +84,43 @@ void FieldCache::set_budget(std::optional<std::size_t> bytes) {
     }
 }
 
+std::optional<Field> FieldCache::Flight::wait() {
+    std::unique_lock lock(mutex_);
+    landed_.wait(lock, [this] { return done_; });
+    return field_;
+}
+
+void FieldCache::Flight::land(std::optional<Field> field) {
+    {
+        const std::lock_guard lock(mutex_);
+        field_ = std::move(field);
+        done_ = true;
+    }
+    landed_.notify_all();
+}
+
+FieldCache::Claim FieldCache::claim(const std::string& key, std::size_t t) {
+    const std::lock_guard lock(mutex_);
+    if (const auto it = map_.find(key); it != map_.end() && it->second.t == t) {
+        touch_locked(it->second);
+        return {it->second.field, nullptr, nullptr};
+    }
+    if (const auto it = flights_.find(key); it != flights_.end()) return {std::nullopt, it->second, nullptr};
+    auto flight = std::make_shared<Flight>();
+    flights_.emplace(key, flight);
+    return {std::nullopt, nullptr, std::move(flight)};
+}
+
+void FieldCache::finish(const std::string& key, std::size_t t, const std::shared_ptr<Flight>& flight,
+                        std::optional<Field> field) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (const auto it = flights_.find(key); it != flights_.end() && it->second == flight) flights_.erase(it);
+    }
+    if (field) insert(key, t, *field);
+    flight->land(std::move(field));
+}
+
 std::size_t FieldCache::budget() const {
     const std::lock_guard lock(mutex_);
     return budget_locked();

@@ -5,8 +5,13 @@
 // of the least recently used time index first, and within one time index the
 // least recently used field. The lock is held only for a lookup, an insert or
 // a change of budget, never while a field is read, computed or freed.
+// A field that one thread is computing is not computed again by another:
+// the second waits for the first (inputs decoded at the same time often share
+// a base field).
 
+#include <condition_variable>
 #include <cstddef>
+#include <memory>
 #include <list>
 #include <mutex>
 #include <optional>
@@ -26,7 +31,7 @@ public:
     // The automatic budget: this many fields of the largest size stored so
     // far, enough for every base field of one time index at once, so that
     // repeated requests at one time reuse them while a loop over times stays flat.
-    static constexpr std::size_t kAutoBudgetFields = 8;
+    static constexpr std::size_t kAutoBudgetFields = 12;
 
     [[nodiscard]] std::optional<Field> find(const std::string& key, std::size_t t);
 
@@ -37,6 +42,34 @@ public:
 
     // A fixed budget in bytes (0 caches nothing), or nothing for the automatic one.
     void set_budget(std::optional<std::size_t> bytes);
+
+    // One computation of a missing field, which other threads may wait for.
+    class Flight {
+    public:
+        // The field once computed, or nothing if its computation failed or
+        // was abandoned (the waiter then computes it itself).
+        [[nodiscard]] std::optional<Field> wait();
+        void land(std::optional<Field> field);
+
+    private:
+        std::mutex mutex_;
+        std::condition_variable landed_;
+        bool done_ = false;
+        std::optional<Field> field_;
+    };
+
+    // What a caller of a field does next: use the cached field, wait for a
+    // computation under way, or compute it (and land `mine` afterwards).
+    struct Claim {
+        std::optional<Field> hit;
+        std::shared_ptr<Flight> wait_for;
+        std::shared_ptr<Flight> mine;
+    };
+    [[nodiscard]] Claim claim(const std::string& key, std::size_t t);
+    // Ends the caller's computation of key: caches the field (if any) and
+    // wakes the waiters.
+    void finish(const std::string& key, std::size_t t, const std::shared_ptr<Flight>& flight,
+                std::optional<Field> field);
 
     [[nodiscard]] std::size_t budget() const;  // in effect now, bytes
     [[nodiscard]] std::size_t bytes() const;   // held now
@@ -60,6 +93,7 @@ private:
 
     mutable std::mutex mutex_;
     std::unordered_map<std::string, Entry> map_;
+    std::unordered_map<std::string, std::shared_ptr<Flight>> flights_;
     std::unordered_map<std::size_t, TimeEntries> times_;
     std::list<std::size_t> recency_;  // time indices, most recently used first
     std::size_t bytes_ = 0;
@@ -75,11 +109,30 @@ private:
 // returns it. Errors are returned and never cached.
 template <class Compute>
 Result<Field> cached_field(FieldCache& cache, const std::string& key, std::size_t t, Compute&& compute) {
-    if (auto hit = cache.find(key, t)) return std::move(*hit);
+    FieldCache::Claim claim = cache.claim(key, t);
+    if (claim.hit) return std::move(*claim.hit);
+    if (claim.wait_for) {
+        if (auto landed = claim.wait_for->wait()) return std::move(*landed);
+    }
+    // Waiters are released whatever happens here, an exception included.
+    struct Landing {
+        FieldCache& cache;
+        const std::string& key;
+        std::size_t t;
+        std::shared_ptr<FieldCache::Flight> flight;
+        std::optional<Field> field;
+        ~Landing() {
+            if (flight) cache.finish(key, t, flight, std::move(field));
+        }
+    } landing{cache, key, t, std::move(claim.mine), std::nullopt};
     Result<std::vector<double>> values = std::forward<Compute>(compute)();
     if (!values) return std::unexpected(std::move(values.error()));
     Field field(std::move(*values));
-    cache.insert(key, t, field);
+    if (landing.flight) {
+        landing.field = field;
+    } else {
+        cache.insert(key, t, field);
+    }
     return field;
 }
 

@@ -2,18 +2,16 @@
 
 #include <cmath>
 #include <limits>
+#include <span>
 
-#include "met/constants.h"
 #include "met/thermo.h"
+#include "util/constants.h"
 
 namespace tarq::met {
 
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-// Above these the start parcel is taken to be in Pa or K.
-constexpr double kPascalThreshold = 2000.0;
-constexpr double kKelvinThreshold = 150.0;
 // Profile entries closer than this to the current layer base are skipped.
 constexpr double kLayerStepHpa = 0.01;
 constexpr double kMaxSubLayerHpa = 10.0;
@@ -33,8 +31,18 @@ struct MoistAdiabat {
 
     // Virtual temperature (°C) of saturated parcel air at p_hpa.
     [[nodiscard]] double virtual_temp_at(double p_hpa) const noexcept {
-        const double tp_c = moist_lift(p_hpa, label_c, wobus_label_c);
+        return saturated_virtual_temp(p_hpa, moist_lift(p_hpa, label_c, wobus_label_c));
+    }
+
+    // The same, for the adiabat's temperature tp_c at p_hpa already lifted.
+    [[nodiscard]] static double saturated_virtual_temp(double p_hpa, double tp_c) noexcept {
         return virtual_temp_c(tp_c, mixing_ratio_gkg(p_hpa, tp_c));
+    }
+
+    // Parcel temperatures at every pressure, lifted side by side.
+    void lift(std::span<const double> p_hpa, std::vector<double>& tp_c) const noexcept {
+        tp_c.resize(p_hpa.size());
+        moist_lift_many(p_hpa, label_c, wobus_label_c, tp_c);
     }
 };
 
@@ -218,8 +226,12 @@ ParcelResult lift_parcel(const Sounding& column, Parcel start, ParcelKind kind, 
     while (first_above_lcl < n && !(p[first_above_lcl] <= lcl.p_hpa)) ++first_above_lcl;
     const std::size_t k0 = first_above_lcl < n ? first_above_lcl : 0;
 
+    // The scan reads the parcel at entries k0 - 1 (for a first crossing) to n - 1.
+    const std::size_t first_lifted = k0 > 0 ? k0 - 1 : 0;
+    adiabat.lift(p.subspan(first_lifted), scratch.level_tp_c);
     auto buoyancy = [&](std::size_t k) {
-        return adiabat.virtual_temp_at(p[k]) - env_virtual_temp_c(p[k], t[k], td[k]);
+        return MoistAdiabat::saturated_virtual_temp(p[k], scratch.level_tp_c[k - first_lifted]) -
+               env_virtual_temp_c(p[k], t[k], td[k]);
     };
 
     // LFC and EL of the highest positive region.
@@ -283,7 +295,11 @@ ParcelResult lift_parcel(const Sounding& column, Parcel start, ParcelKind kind, 
         }
     }
 
-    // Above the LCL, saturated ascent up to the EL (or the top_m cap).
+    // Above the LCL, saturated ascent up to the EL (or the top_m cap): the
+    // sub-layers first, then the parcel at all their midpoints side by side,
+    // then the areas in order.
+    SubLayers& layers = scratch.sublayers;
+    layers.clear();
     double pb = lcl.p_hpa;
     std::size_t cursor = first_above_lcl;
     while (pb > el_p) {
@@ -294,19 +310,23 @@ ParcelResult lift_parcel(const Sounding& column, Parcel start, ParcelKind kind, 
         for (int s = 0; s < sublayers; ++s) {
             const double p1 = pb - s * dp / sublayers;
             const double p2 = pb - (s + 1) * dp / sublayers;
-            const double pm = (p1 + p2) / 2.0;
-            const ProfileValues env = environment.at(pm);
-            const double d_area = kRdParcel *
-                                  (adiabat.virtual_temp_at(pm) -
-                                   env_virtual_temp_c(pm, env.t_c, env.td_c)) *
-                                  std::log(p1 / p2);
-            if (d_area > 0.0) {
-                cape += d_area;
-            } else {
-                cin += d_area;
-            }
+            layers.add(p1, p2, (p1 + p2) / 2.0);
         }
         pb = pt;
+    }
+    adiabat.lift(layers.pm_hpa, layers.tp_c);
+    for (std::size_t i = 0; i < layers.pm_hpa.size(); ++i) {
+        const double pm = layers.pm_hpa[i];
+        const ProfileValues env = environment.at(pm);
+        const double d_area = kRdParcel *
+                              (MoistAdiabat::saturated_virtual_temp(pm, layers.tp_c[i]) -
+                               env_virtual_temp_c(pm, env.t_c, env.td_c)) *
+                              std::log(layers.p1_hpa[i] / layers.p2_hpa[i]);
+        if (d_area > 0.0) {
+            cape += d_area;
+        } else {
+            cin += d_area;
+        }
     }
     return {cape, cin, lcl_height, lfc_height};
 }

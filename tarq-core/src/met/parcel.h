@@ -84,14 +84,37 @@ struct ColumnFields {
     std::size_t ncol;  // ny*nx
 };
 
-// The extended profile of lift_parcel (start parcel plus the column), and
-// ln p of its entries.
+// The sub-layers of lift_parcel's ascent above the LCL: their bounds, their
+// midpoints and the parcel temperature there.
+struct SubLayers {
+    std::vector<double> p1_hpa;
+    std::vector<double> p2_hpa;
+    std::vector<double> pm_hpa;
+    std::vector<double> tp_c;
+
+    void clear() noexcept {
+        p1_hpa.clear();
+        p2_hpa.clear();
+        pm_hpa.clear();
+    }
+    void add(double p1, double p2, double pm) {
+        p1_hpa.push_back(p1);
+        p2_hpa.push_back(p2);
+        pm_hpa.push_back(pm);
+    }
+};
+
+// The working arrays of lift_parcel: the extended profile (start parcel plus
+// the column), ln p of its entries, the parcel temperature at its entries
+// and the sub-layers of the ascent.
 struct ParcelScratch {
     std::vector<double> p_hpa;
     std::vector<double> t_c;
     std::vector<double> td_c;
     std::vector<double> z_m;
     std::vector<double> ln_p;
+    std::vector<double> level_tp_c;
+    SubLayers sublayers;
 };
 
 // Column col (= j*nx + i) of the grid fields: pressure, temperature, dewpoint

@@ -58,6 +58,11 @@ struct ProfileValues {
 // parcel to many pressures; the same value bit for bit.
 [[nodiscard]] double moist_lift(double p_hpa, double label_c, double wobus_label_c) noexcept;
 
+// out[i] = moist_lift(p_hpa[i], label_c, wobus_label_c) for every i, bit for
+// bit, with several pressures iterated side by side; out holds p_hpa.size().
+void moist_lift_many(std::span<const double> p_hpa, double label_c, double wobus_label_c,
+                     std::span<double> out) noexcept;
+
 // Wet-bulb temperature (°C): dry lift to the LCL, then moist descent to p_hpa.
 [[nodiscard]] double wet_bulb(double p_hpa, double t_c, double td_c) noexcept;
 
