@@ -214,3 +214,69 @@ def test_parallel_equals_serial(sheared):
     for other in results[1:]:
         for (name, _), a, b in zip(cases, results[0], other):
             np.testing.assert_array_equal(a, b, err_msg=name)
+
+
+def hand_bunkers(ze, ue, ve):
+    """Right-mover and level-sampled 0-6 km mean of an extended column (heights ascending above 10 m)."""
+    u6, v6 = np.interp(6000.0, ze, ue), np.interp(6000.0, ze, ve)
+    inside = (ze[1:] > 0.0) & (ze[1:] < 6000.0)
+    count = 2 + inside.sum()
+    mean = np.array([ue[0] + u6 + ue[1:][inside].sum(), ve[0] + v6 + ve[1:][inside].sum()]) / count
+    su, sv = u6 - ue[0], v6 - ve[0]
+    return mean + 7.5 / math.hypot(su, sv) * np.array([sv, -su]), mean
+
+
+def hand_layer_walk(ze, ue, ve, depth, storm):
+    """Segment by segment up to depth; a segment that does not rise is skipped."""
+    cx, cy = storm
+    total = 0.0
+    for j in range(ze.size - 1):
+        if not ze[j] < depth:
+            break
+        t = min(depth, ze[j + 1])
+        if ze[j] >= t:
+            continue
+        f = (t - ze[j]) / (ze[j + 1] - ze[j])
+        u_up, v_up = ue[j] + (ue[j + 1] - ue[j]) * f, ve[j] + (ve[j + 1] - ve[j]) * f
+        total += (u_up - cx) * (ve[j] - cy) - (ue[j] - cx) * (v_up - cy)
+    return total
+
+
+def hand_integral(ze, ue, ve, depth, storm):
+    """Points from the first one's height up to depth, closed at depth."""
+    cx, cy = storm
+    keep = (ze >= ze[0]) & (ze <= depth)
+    zs = np.r_[ze[keep], depth]
+    us, vs = np.r_[ue[keep], np.interp(depth, ze[1:], ue[1:])], np.r_[ve[keep], np.interp(depth, ze[1:], ve[1:])]
+    return np.sum((us[1:] - cx) * (vs[:-1] - cy) - (us[:-1] - cx) * (vs[1:] - cy))
+
+
+def test_omaha_sounding_against_a_hand_computation(tmp_path):
+    snd = oax_sounding()
+    mf = build_model_file(tmp_path / "oax.nc", nx=1, ny=1, nz=60, nt=1, sounding=snd, terrain=snd.z_m[0])
+    f = _tarq.TarqFile(mf.path)
+    u, v, z = (f.getvar(n)[:, 0, 0] for n in ("ua", "va", "height_agl"))
+    u10, v10 = (float(f.getvar(n)[0, 0]) for n in ("U10", "V10"))
+    assert np.all(np.diff(z) > 0)
+
+    shear = math.hypot(np.interp(6000.0, z, u) - u[0], np.interp(6000.0, z, v) - v[0])
+    assert f.getvar("shear_0_6km")[0, 0] == pytest.approx(shear, rel=1e-12)
+    # Level 0 lies at 9 m, below the 10-m point: the default-motion walk skips the
+    # descending first segment, the integral with a given motion starts at 10 m.
+    ze, ue, ve = np.r_[10.0, z], np.r_[u10, u], np.r_[v10, v]
+    assert z[0] < 10.0 < z[1]
+    right, mean = hand_bunkers(ze, ue, ve)
+    np.testing.assert_allclose(f.getvar("bunkers_rm")[:, 0, 0], right, rtol=1e-12)
+    np.testing.assert_allclose(f.getvar("mean_wind_0_6km")[:, 0, 0], mean, rtol=1e-12)
+    motion = (float(right[0]), float(right[1]))
+    for depth, name in ((1000.0, "srh1"), (3000.0, "srh3")):
+        assert f.getvar(name)[0, 0] == pytest.approx(hand_layer_walk(ze, ue, ve, depth, right), rel=1e-10)
+        given = f.getvar(name, storm_motion=motion)[0, 0]
+        assert given == pytest.approx(hand_integral(ze, ue, ve, depth, right), rel=1e-10)
+
+    # A strongly sheared, veering day (Omaha, 16 June 2014): deep-layer shear of supercells,
+    # right-mover off the hodograph, large low-level helicity that grows with depth.
+    assert 20.0 < f.getvar("shear_0_6km")[0, 0] < 40.0
+    assert 5.0 < np.hypot(*f.getvar("bunkers_rm")[:, 0, 0]) < 20.0
+    srh1, srh3 = f.getvar("srh1")[0, 0], f.getvar("srh3")[0, 0]
+    assert 150.0 < srh1 < srh3 < 800.0
