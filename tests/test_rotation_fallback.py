@@ -5,12 +5,11 @@ convergence and against the same file with its rotation fields."""
 from __future__ import annotations
 
 import numpy as np
+import pyproj
 import pytest
 
 from model_file import build_model_file
 from tarq import _tarq
-
-pyproj = pytest.importorskip("pyproj")
 
 EARTH_RADIUS_M = 6370000.0
 ROTATED_ROWS = ["uvmet", "uvmet10", "wdir", "bunkers_rm", "mean_wind", "srh3"]
