@@ -6,10 +6,6 @@ namespace tarq::met {
 
 namespace {
 
-constexpr double kCloudThresholdKgkg = 1e-6;
-constexpr double kCloudyPct = 100.0;
-constexpr double kClearPct = 0.0;
-
 double dry_floor(double q) noexcept { return q > 0.0 ? q : 0.0; }
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include <span>
 
+#include "util/constants.h"
+
 namespace tarq::met {
 
 // Pressure bounds (hPa) of the cloud-cover layers; both bounds belong to a layer.
@@ -13,12 +15,9 @@ struct CloudLayer {
     double lower_hpa;
     double upper_hpa;
 };
-inline constexpr CloudLayer kLowCloudLayer{800.0, 1100.0};
-inline constexpr CloudLayer kMidCloudLayer{450.0, 800.0};
-inline constexpr CloudLayer kHighCloudLayer{0.0, 450.0};
-
-// Cloud-top temperature of a cloud-free column, °C.
-inline constexpr double kCloudFreeTopC = -80.0;
+inline constexpr CloudLayer kLowCloudLayer{kLowCloudLowerHpa, kLowCloudUpperHpa};
+inline constexpr CloudLayer kMidCloudLayer{kMidCloudLowerHpa, kMidCloudUpperHpa};
+inline constexpr CloudLayer kHighCloudLayer{kHighCloudLowerHpa, kHighCloudUpperHpa};
 
 // Cloud water plus cloud ice (kg/kg), each floored at 0.
 [[nodiscard]] double condensate(double qcloud_kgkg, double qice_kgkg) noexcept;

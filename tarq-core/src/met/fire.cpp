@@ -3,17 +3,12 @@
 #include <cmath>
 #include <cstddef>
 
-#include "met/constants.h"
 #include "met/thermo.h"
+#include "util/constants.h"
 
 namespace tarq::met {
 
 namespace {
-
-constexpr double kMphPerMs = 0.44704;  // m/s per mph
-constexpr double kFosbergMax = 100.0;
-constexpr double kHaines950Hpa = 950.0;
-constexpr double kHaines850Hpa = 850.0;
 
 // Vapour pressure (hPa) of air at psfc_pa with mixing ratio q. Negative
 // moisture counts as dry air; missing moisture stays missing, so that it
@@ -45,7 +40,7 @@ double fosberg_index(double t2_k, double q2_kgkg, double psfc_pa, double u10_ms,
     const double rh = clamped_rh_pct(t_c, vapor_pressure_hpa(psfc_pa, q2_kgkg));
     const double t_f = t_c * 9.0 / 5.0 + 32.0;
     const double m = equilibrium_moisture_pct(rh, t_f);
-    const double wind_mph = std::sqrt(u10_ms * u10_ms + v10_ms * v10_ms) / kMphPerMs;
+    const double wind_mph = std::sqrt(u10_ms * u10_ms + v10_ms * v10_ms) / kMsPerMph;
     const double x = m / 30.0 < 0.0 ? 0.0 : m / 30.0;
     const double eta = 1.0 - 2.0 * x + 1.5 * (x * x) - 0.5 * (x * x * x);
     const double fwi = eta * std::sqrt(1.0 + wind_mph * wind_mph) * 10.0 / 3.0;
@@ -63,14 +58,14 @@ double haines_index(std::span<const double> p_hpa, std::span<const double> t_c,
         const double p_lo = p_hpa[k];
         const double p_hi = p_hpa[k + 1];
         // A later crossing overwrites an earlier one.
-        if (p_lo >= kHaines950Hpa && p_hi < kHaines950Hpa) {
-            t950 = t_c[k + 1] + (t_c[k] - t_c[k + 1]) * (kHaines950Hpa - p_hi) / (p_lo - p_hi);
+        if (p_lo >= kHainesBaseHpa && p_hi < kHainesBaseHpa) {
+            t950 = t_c[k + 1] + (t_c[k] - t_c[k + 1]) * (kHainesBaseHpa - p_hi) / (p_lo - p_hi);
         }
-        if (p_lo >= kHaines850Hpa && p_hi < kHaines850Hpa) {
-            const double f = (kHaines850Hpa - p_hi) / (p_lo - p_hi);
+        if (p_lo >= kHainesTopHpa && p_hi < kHainesTopHpa) {
+            const double f = (kHainesTopHpa - p_hi) / (p_lo - p_hi);
             t850 = t_c[k + 1] + (t_c[k] - t_c[k + 1]) * f;
             const double q850 = q_kgkg[k + 1] + (q_kgkg[k] - q_kgkg[k + 1]) * f;
-            td850 = dewpoint_from_q(q850, kHaines850Hpa);
+            td850 = dewpoint_from_q(q850, kHainesTopHpa);
         }
     }
     const double stability = t950 - t850;

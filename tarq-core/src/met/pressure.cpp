@@ -2,26 +2,11 @@
 
 #include <cmath>
 
+#include "util/constants.h"
+
 namespace tarq::met {
 
 namespace {
-
-// Sea-level reduction, exactly as the reduction uses them.
-constexpr double kSlpAnchorDepthPa = 10000.0;        // anchor level above the lowest level
-constexpr double kSlpVirtualFactor = 0.608;          // Tv = (1 + 0.608 q) T
-constexpr double kSlpMinLayerPa = 1.0;               // thinner pairs are not interpolated
-constexpr double kSlpLapseExponent = 0.1901630988786952;  // 287 * 0.0065 / 9.81
-constexpr double kSlpLapseRateKPerM = 0.0065;
-constexpr double kSlpCriticalTK = 290.66;            // Shuell limit of the sea-level temperature
-constexpr double kSlpCorrection = -0.005;            // K-1, curvature of the correction above it
-constexpr double kSlpTwoG = 19.62;                   // 2 g, m s-2 (the mean of Ts and T0 halves it)
-constexpr double kSlpRd = 287.0;                     // J kg-1 K-1
-constexpr double kPaToHpa = 0.01;
-
-// Omega.
-constexpr double kOmegaVirtualFactor = 0.61;
-constexpr double kOmegaRd = 287.058;          // J kg-1 K-1
-constexpr double kOmegaMinusG = -9.80665;     // m s-2
 
 // A negative or missing mixing ratio counts as dry air.
 double dry_floor(double q) noexcept { return q > 0.0 ? q : 0.0; }
@@ -70,7 +55,7 @@ double sea_level_pressure_column(std::span<const double> p_pa, std::span<const d
         t_0 = kSlpCriticalTK + kSlpCorrection * (excess * excess);
     }
     const double z_0 = z_m[at(0)];
-    return p_s * std::exp(kSlpTwoG * z_0 / (kSlpRd * (t_s + t_0))) * kPaToHpa;
+    return p_s * std::exp(kSlpTwoG * z_0 / (kSlpRd * (t_s + t_0))) * kSlpPaToHpa;
 }
 
 double omega_pa_s(double w_ms, double p_pa, double t_k, double qv_kgkg) noexcept {
