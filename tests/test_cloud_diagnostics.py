@@ -103,6 +103,13 @@ def test_missing_input_is_reported(tmp_path, name, missing):
         _tarq.TarqFile(mf.path).getvar(name)
 
 
+@pytest.mark.parametrize("name", ["ctt", "cloudfrac"])
+def test_short_condensate_field_is_a_shape_error(tmp_path, name):
+    mf = build_model_file(tmp_path / "m.nc", nx=3, ny=2, nz=6, nt=1, overrides={"QICE": np.full((1, 5, 2, 3), 1e-3)})
+    with pytest.raises(RuntimeError, match="QICE holds 30 values where the grid needs 36"):
+        _tarq.TarqFile(mf.path).getvar(name)
+
+
 def test_parallel_equals_serial(files):
     f = files["both"][0]
     try:

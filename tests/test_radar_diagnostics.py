@@ -93,6 +93,14 @@ def test_missing_input_is_reported(tmp_path, missing):
             f.getvar(name)
 
 
+@pytest.mark.parametrize("species", ["QRAIN", "QSNOW", "QGRAUP"])
+def test_short_precipitation_field_is_a_shape_error(tmp_path, species):
+    # A field that is there but too small is not taken for an absent one.
+    mf = build_model_file(tmp_path / "m.nc", nx=3, ny=2, nz=6, nt=1, overrides={species: np.full((1, 5, 2, 3), 1e-3)})
+    with pytest.raises(RuntimeError, match=f"{species} holds 30 values where the grid needs 36"):
+        _tarq.TarqFile(mf.path).getvar("dbz")
+
+
 def test_aliases(files):
     f = files["all"][0]
     np.testing.assert_array_equal(f.getvar("reflectivity"), f.getvar("dbz"))

@@ -10,9 +10,17 @@ namespace {
 
 double dry_floor(double q) noexcept { return q > 0.0 ? q : 0.0; }
 
-// One species' factor (rho q)^1.75 / N0^0.75 term.
-double species_z(double factor, double rho_q, double n0) noexcept {
-    return factor * std::pow(rho_q, 1.75) / std::pow(n0, 0.75);
+// N0^0.75 of each species, evaluated once by the same pow as a per-point
+// evaluation would use.
+const double kRainN0Power = std::pow(kN0Rain, 0.75);
+const double kSnowN0Power = std::pow(kN0Snow, 0.75);
+const double kGraupelN0Power = std::pow(kN0Graupel, 0.75);
+
+// One species' term factor (rho q)^1.75 / N0^0.75. Most points hold no
+// precipitation: an exact zero skips the pow and gives the same +0.
+double species_z(double factor, double rho_q, double n0_power) noexcept {
+    if (rho_q == 0.0) return 0.0;
+    return factor * std::pow(rho_q, 1.75) / n0_power;
 }
 
 }  // namespace
@@ -36,8 +44,10 @@ double reflectivity_point(double t_k, double p_pa, double qv_kgkg, double qrain_
     const double snow_factor = wet ? kSnowFactorWet : kSnowFactorDry;
     const double graupel_factor = wet ? kGraupelFactorWet : kGraupelFactorDry;
 
-    const double z = (species_z(snow_factor, rho * snow, kN0Snow) + species_z(kRainFactor, rho * rain, kN0Rain)) +
-                     species_z(graupel_factor, rho * graupel, kN0Graupel);
+    const double snow_z = species_z(snow_factor, rho * snow, kSnowN0Power);
+    const double rain_z = species_z(kRainFactor, rho * rain, kRainN0Power);
+    const double graupel_z = species_z(graupel_factor, rho * graupel, kGraupelN0Power);
+    const double z = (snow_z + rain_z) + graupel_z;
     return 10.0 * std::log10(z > kMinReflectivityFactor ? z : kMinReflectivityFactor);
 }
 
