@@ -29,10 +29,10 @@ double clamped_rh_pct(double t_c, double e_hpa) noexcept {
 }  // namespace
 
 double equilibrium_moisture_pct(double rh_pct, double t_f) noexcept {
-    const double rh = rh_pct;
-    if (rh <= 10.0) return 0.03229 + 0.281073 * rh - 0.000578 * rh * t_f;
-    if (rh <= 50.0) return 2.22749 + 0.160107 * rh - 0.01478 * t_f;
-    return 21.0606 + 0.005565 * (rh * rh) - 0.00035 * rh * t_f - 0.483199 * rh;
+    const double h = rh_pct;
+    if (h <= 10.0) return 0.03229 + 0.281073 * h - 0.000578 * h * t_f;
+    if (h <= 50.0) return 2.22749 + 0.160107 * h - 0.01478 * t_f;
+    return 21.0606 + 0.005565 * (h * h) - 0.00035 * h * t_f - 0.483199 * h;
 }
 
 double fosberg_index(double t2_k, double q2_kgkg, double psfc_pa, double u10_ms, double v10_ms) noexcept {
@@ -55,14 +55,14 @@ double haines_index(std::span<const double> p_hpa, std::span<const double> t_c,
     double t850 = 0.0;
     double td850 = 0.0;
     for (std::size_t k = 0; k + 1 < p_hpa.size(); ++k) {
-        const double p_lo = p_hpa[k];
-        const double p_hi = p_hpa[k + 1];
+        const double p_below = p_hpa[k];
+        const double p_above = p_hpa[k + 1];
         // A later crossing overwrites an earlier one.
-        if (p_lo >= kHainesBaseHpa && p_hi < kHainesBaseHpa) {
-            t950 = t_c[k + 1] + (t_c[k] - t_c[k + 1]) * (kHainesBaseHpa - p_hi) / (p_lo - p_hi);
+        if (p_below >= kHainesBaseHpa && p_above < kHainesBaseHpa) {
+            t950 = t_c[k + 1] + (t_c[k] - t_c[k + 1]) * (kHainesBaseHpa - p_above) / (p_below - p_above);
         }
-        if (p_lo >= kHainesTopHpa && p_hi < kHainesTopHpa) {
-            const double f = (kHainesTopHpa - p_hi) / (p_lo - p_hi);
+        if (p_below >= kHainesTopHpa && p_above < kHainesTopHpa) {
+            const double f = (kHainesTopHpa - p_above) / (p_below - p_above);
             t850 = t_c[k + 1] + (t_c[k] - t_c[k + 1]) * f;
             const double q850 = q_kgkg[k + 1] + (q_kgkg[k] - q_kgkg[k + 1]) * f;
             td850 = dewpoint_from_q(q850, kHainesTopHpa);

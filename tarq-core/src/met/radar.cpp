@@ -35,7 +35,7 @@ double reflectivity_point(double t_k, double p_pa, double qv_kgkg, double qrain_
     double rain = dry_floor(qrain_kgkg);
     double snow = dry_floor(qsnow_kgkg);
     if (t_k < kFreezingPointK && !snow_present) {
-        // Without a snow field the scheme carries frozen precipitation as rain.
+        // Without a snow field the microphysics keeps frozen precipitation in the rain field.
         snow = rain;
         rain = 0.0;
     }
