@@ -2,8 +2,19 @@
 
 Open a netCDF-4 output file with :class:`TarqFile` and ask :func:`getvar` for any
 of the catalogued diagnostics (see :func:`list_variables`) or any stored variable.
+:func:`sample_path` gives a small model output file shipped with the package, and
+``python -m tarq`` summarises any file (see ``python -m tarq --help``).
 """
+
+from pathlib import Path
 
 from tarq._tarq import InternalError, TarqFile, getvar, list_variables
 
-__all__ = ["InternalError", "TarqFile", "getvar", "list_variables"]
+__all__ = ["InternalError", "TarqFile", "getvar", "list_variables", "sample_path"]
+
+
+def sample_path() -> Path:
+    """Path of the sample model output file shipped with tarq: 60 x 60 points
+    at 3 km, 40 levels and 3 hourly times of a synthetic severe-weather day (a
+    dry line, a veering low-level jet, a lake and three supercells)."""
+    return Path(__file__).resolve().parent / "data" / "sample.nc"
