@@ -137,10 +137,18 @@ def test_plot_of_named_variables(model, tmp_path):
     assert "maps of t2, wa, pw" in done.stdout
 
 
+def test_figure_that_cannot_be_written_exits_1(model, tmp_path):
+    pytest.importorskip("matplotlib")
+    done = run(model.path, "t2", "--plot", str(tmp_path / "no" / "such" / "dir.png"))
+    assert done.returncode == 1
+    assert done.stdout.strip().splitlines()[-1].startswith("No figure: cannot write ")
+
+
 def test_missing_input_shows_as_na_and_the_table_goes_on(tmp_path):
-    mf = build_model_file(tmp_path / "no_psfc.nc", nx=NX, ny=NY, nz=NZ, nt=1, omit=["PSFC"])
+    mf = build_model_file(tmp_path / "no_psfc.nc", nx=NX, ny=NY, nz=NZ, nt=1, omit=["PSFC", "XLAT"])
     done = run(mf.path, "mlcape", "t2")
     assert done.returncode == 0, done.stderr
+    assert "Domain      n/a (variable not found in TARQ file: XLAT)" in done.stdout
     rows = table(done.stdout)[0]
     assert re.fullmatch(r"J/kg +n/a \(variable not found in TARQ file: PSFC\)", rows["mlcape"])
     assert len(stats_of(rows["t2"])) == 3
