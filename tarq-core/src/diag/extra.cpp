@@ -8,10 +8,10 @@
 #include "compute/diagnostics.h"
 #include "diag/field_checks.h"
 #include "file/accessors.h"
-#include "met/constants.h"
 #include "met/lapse_rate.h"
 #include "met/thermo.h"
-#include "util/thread_pool.h"
+#include "util/constants.h"
+#include "util/grid_loops.h"
 
 namespace tarq {
 
@@ -57,7 +57,7 @@ Result<LapseInputs> load_lapse_inputs(const TarqFile& file, std::size_t t, const
         const double lake_interp = options.lake_interp.value_or(0.0);
         TARQ_TRY(in.t2_c, t2_lake(file, t, lake_interp));
         if (in.t2_c.size() < ncol) return too_short("T2", in.t2_c.size(), ncol);
-        for (double& v : in.t2_c) v -= met::kKelvinOffset;
+        for (double& v : in.t2_c) v -= kKelvinOffset;
         if (in.use_virtual) {
             TARQ_TRY(const std::vector<double> q2, q2_lake(file, t, lake_interp));
             if (q2.size() < ncol) return too_short("Q2", q2.size(), ncol);
@@ -67,12 +67,18 @@ Result<LapseInputs> load_lapse_inputs(const TarqFile& file, std::size_t t, const
     return in;
 }
 
-// Copies column col of a [nz][ny][nx] field into out, bottom first.
-void copy_column(const std::vector<double>& field, std::size_t col, std::size_t nz, std::size_t ncol,
-                 std::vector<double>& out) {
-    out.resize(nz);
-    for (std::size_t k = 0; k < nz; ++k) out[k] = field[k * ncol + col];
-}
+// Columns of one chunk of the lapse-rate loop.
+struct LapseScratch {
+    std::vector<double> t_c;
+    std::vector<double> z;
+    std::vector<double> p;
+};
+
+// Columns of one chunk of the crossing loops.
+struct CrossingScratch {
+    std::vector<double> values_c;
+    std::vector<double> z;
+};
 
 }  // namespace
 
@@ -86,26 +92,21 @@ Result<std::vector<double>> compute_lapse_rate(const TarqFile& file, std::size_t
     const double top_m = options.top_m.value_or(kDefaultTopM);
     const double bottom_hpa = options.bottom_p.value_or(kDefaultBottomHpa);
     const double top_hpa = options.top_p.value_or(kDefaultTopHpa);
-    parallel_for(0, ncol, [&](std::size_t lo, std::size_t hi) {
-        std::vector<double> t_c;
-        std::vector<double> z;
-        std::vector<double> p;
-        for (std::size_t col = lo; col < hi; ++col) {
-            copy_column(in.t_c, col, nz, ncol, t_c);
-            copy_column(in.z_agl, col, nz, ncol, z);
-            if (in.use_virtual) {
-                for (std::size_t k = 0; k < nz; ++k) {
-                    t_c[k] = met::virtual_temperature_c_from_q(t_c[k], in.qvapor[k * ncol + col]);
-                }
-            }
-            if (in.pressure_mode) {
-                copy_column(in.p_hpa, col, nz, ncol, p);
-                out[col] = met::pressure_layer_lapse_rate(p, t_c, z, bottom_hpa, top_hpa);
-            } else {
-                const std::optional<double> t2 = in.t2_c.empty() ? std::nullopt : std::optional(in.t2_c[col]);
-                out[col] = met::height_layer_lapse_rate(t_c, z, t2, bottom_m, top_m);
+    for_each_column<LapseScratch>(ncol, [&](std::size_t col, LapseScratch& s) {
+        gather_column(in.t_c, nz, ncol, col, s.t_c);
+        gather_column(in.z_agl, nz, ncol, col, s.z);
+        if (in.use_virtual) {
+            for (std::size_t k = 0; k < nz; ++k) {
+                s.t_c[k] = met::virtual_temperature_c_from_q(s.t_c[k], in.qvapor[k * ncol + col]);
             }
         }
+        if (in.pressure_mode) {
+            gather_column(in.p_hpa, nz, ncol, col, s.p);
+            out[col] = met::pressure_layer_lapse_rate(s.p, s.t_c, s.z, bottom_hpa, top_hpa);
+            return;
+        }
+        const std::optional<double> t2 = in.t2_c.empty() ? std::nullopt : std::optional(in.t2_c[col]);
+        out[col] = met::height_layer_lapse_rate(s.t_c, s.z, t2, bottom_m, top_m);
     });
     return out;
 }
@@ -134,14 +135,10 @@ Result<std::vector<double>> compute_freezing_level(const TarqFile& file, std::si
     if (t_c.size() < nz * ncol) return too_short("temperature", t_c.size(), nz * ncol);
     if (z_agl.size() < nz * ncol) return too_short("height_agl", z_agl.size(), nz * ncol);
     std::vector<double> out(ncol, 0.0);
-    parallel_for(0, ncol, [&](std::size_t lo, std::size_t hi) {
-        std::vector<double> tc;
-        std::vector<double> z;
-        for (std::size_t col = lo; col < hi; ++col) {
-            copy_column(t_c, col, nz, ncol, tc);
-            copy_column(z_agl, col, nz, ncol, z);
-            out[col] = met::zero_crossing_height(tc, z);
-        }
+    for_each_column<CrossingScratch>(ncol, [&](std::size_t col, CrossingScratch& s) {
+        gather_column(t_c, nz, ncol, col, s.values_c);
+        gather_column(z_agl, nz, ncol, col, s.z);
+        out[col] = met::zero_crossing_height(s.values_c, s.z);
     });
     return out;
 }
@@ -159,18 +156,14 @@ Result<std::vector<double>> compute_wet_bulb_0(const TarqFile& file, std::size_t
     if (p_hpa.size() < need) return too_short("pressure", p_hpa.size(), need);
     if (q.size() < need) return too_short("QVAPOR", q.size(), need);
     std::vector<double> out(ncol, 0.0);
-    parallel_for(0, ncol, [&](std::size_t lo, std::size_t hi) {
-        std::vector<double> tw;
-        std::vector<double> z;
-        for (std::size_t col = lo; col < hi; ++col) {
-            tw.resize(nz);
-            for (std::size_t k = 0; k < nz; ++k) {
-                const std::size_t i = k * ncol + col;
-                tw[k] = met::wet_bulb(p_hpa[i], t_c[i], met::dewpoint_from_q(q[i], p_hpa[i]));
-            }
-            copy_column(z_agl, col, nz, ncol, z);
-            out[col] = met::zero_crossing_height(tw, z);
+    for_each_column<CrossingScratch>(ncol, [&](std::size_t col, CrossingScratch& s) {
+        s.values_c.resize(nz);
+        for (std::size_t k = 0; k < nz; ++k) {
+            const std::size_t i = k * ncol + col;
+            s.values_c[k] = met::wet_bulb(p_hpa[i], t_c[i], met::dewpoint_from_q(q[i], p_hpa[i]));
         }
+        gather_column(z_agl, nz, ncol, col, s.z);
+        out[col] = met::zero_crossing_height(s.values_c, s.z);
     });
     return out;
 }
@@ -183,13 +176,9 @@ Result<std::vector<double>> compute_theta_w(const TarqFile& file, std::size_t t,
     if (p_hpa.size() < need) return too_short("pressure", p_hpa.size(), need);
     if (t_c.size() < need) return too_short("temperature", t_c.size(), need);
     if (q.size() < need) return too_short("QVAPOR", q.size(), need);
-    std::vector<double> out(need);
-    parallel_for(0, need, [&](std::size_t lo, std::size_t hi) {
-        for (std::size_t i = lo; i < hi; ++i) {
-            out[i] = met::wet_bulb_potential_temperature(p_hpa[i], t_c[i], met::dewpoint_from_q(q[i], p_hpa[i]));
-        }
+    return per_point(need, [&](std::size_t i) {
+        return met::wet_bulb_potential_temperature(p_hpa[i], t_c[i], met::dewpoint_from_q(q[i], p_hpa[i]));
     });
-    return out;
 }
 
 Result<std::vector<double>> compute_fosberg(const TarqFile&, std::size_t, const ComputeOptions&) {

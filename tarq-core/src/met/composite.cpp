@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "util/constants.h"
+
 namespace tarq::met {
 
 namespace {
@@ -11,7 +13,6 @@ constexpr double kEhiDivisor = 160000.0;
 // Shear energy 0.5 S² (m2/s2) at or below which BRN is 0.
 constexpr double kBrnMinShearEnergy = 0.1;
 constexpr double kShipDivisor = 42000000.0;
-constexpr double kDegreesPerRadian = 57.29577951308232;
 // Vectors shorter than this (m/s) have no direction.
 constexpr double kCalmVector = 1e-10;
 constexpr double kCriticalAngleShearTopM = 500.0;

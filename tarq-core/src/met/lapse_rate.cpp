@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <limits>
 
-#include "met/constants.h"
 #include "met/thermo.h"
+#include "util/constants.h"
 
 namespace tarq::met {
 
