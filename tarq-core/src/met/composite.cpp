@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "met/wind.h"
 #include "util/constants.h"
 
 namespace tarq::met {
@@ -109,6 +110,12 @@ double critical_angle_deg(std::span<const double> u_ms, std::span<const double> 
     if (cosine > 1.0) cosine = 1.0;
     if (cosine < -1.0) cosine = -1.0;
     return std::acos(cosine) * kDegreesPerRadian;
+}
+
+double critical_angle_deg(std::span<const double> u_ms, std::span<const double> v_ms,
+                          std::span<const double> z_m) noexcept {
+    const StormMotion motion = bunkers_motion({u_ms, v_ms, z_m});
+    return critical_angle_deg(u_ms, v_ms, z_m, motion.right.u, motion.right.v);
 }
 
 }  // namespace tarq::met

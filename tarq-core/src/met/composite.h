@@ -78,4 +78,9 @@ struct Values500Hpa {
                                         std::span<const double> z_m, double storm_u_ms,
                                         double storm_v_ms) noexcept;
 
+// Critical angle of a model-level column whose storm motion is its own
+// Bunkers right-mover over 0-6 km (no 10-m point).
+[[nodiscard]] double critical_angle_deg(std::span<const double> u_ms, std::span<const double> v_ms,
+                                        std::span<const double> z_m) noexcept;
+
 }  // namespace tarq::met
