@@ -181,16 +181,4 @@ Result<std::vector<double>> compute_theta_w(const TarqFile& file, std::size_t t,
     });
 }
 
-Result<std::vector<double>> compute_fosberg(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "fosberg is not available yet");
-}
-
-Result<std::vector<double>> compute_haines(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "haines is not available yet");
-}
-
-Result<std::vector<double>> compute_hdw(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "hdw is not available yet");
-}
-
 }  // namespace tarq
