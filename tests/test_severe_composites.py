@@ -162,6 +162,8 @@ def test_options_a_composite_does_use(storm):
     f = storm
     assert not np.array_equal(f.getvar("stp_effective", storm_motion=STORM), f.getvar("stp_effective"))
     assert not np.array_equal(f.getvar("ehi", depth_m=3000.0), f.getvar("ehi"))
+    with pytest.raises(RuntimeError, match="depth_m"):
+        f.getvar("ehi", depth_m=float("nan"))
     # use_virtual reaches ship through the lapse rate only; the pressure layer stays 700-500 hPa.
     assert not np.array_equal(f.getvar("ship", use_virtual=True), f.getvar("ship"))
     np.testing.assert_array_equal(f.getvar("ship", bottom_p=850.0, top_p=300.0), f.getvar("ship"))
