@@ -125,6 +125,8 @@ Result<std::vector<double>> effective_srh_field(const TarqFile& file, std::size_
     if (qvapor.size() < need) return too_short("QVAPOR", qvapor.size(), need);
     std::vector<double> out(ncol, 0.0);
     if (nz == 0) return out;
+    const std::optional<met::Wind> storm =
+        storm_motion ? std::optional<met::Wind>(as_wind(*storm_motion)) : std::nullopt;
     // Each column lifts up to nz parcels: this loop is where the time goes.
     for_each_column<EffectiveScratch>(ncol, [&](std::size_t col, EffectiveScratch& s) {
         build_extended_column(col, in, s.winds);
@@ -141,12 +143,7 @@ Result<std::vector<double>> effective_srh_field(const TarqFile& file, std::size_
         s.t_c[0] = s.t_c[1];
         s.td_c[0] = s.td_c[1];
         const met::Sounding profile{s.p_hpa, s.t_c, s.td_c, s.winds.z};
-        const met::EffectiveLayer layer = met::effective_layer_scan(profile, s.parcel);
-        if (!layer.found || !(s.winds.z[layer.top] > s.winds.z[layer.base])) return;
-        const met::WindColumn column = s.winds.view();
-        const met::Wind storm = storm_motion ? as_wind(*storm_motion) : met::bunkers_motion(column).right;
-        const auto h = met::helicity_integral(column.from(layer.base), s.winds.z[layer.top], storm);
-        out[col] = h ? h->total : 0.0;
+        out[col] = met::effective_layer_helicity(profile, s.winds.view(), storm, s.parcel);
     });
     return out;
 }

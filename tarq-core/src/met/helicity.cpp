@@ -98,4 +98,13 @@ double srh_layer_walk(const WindColumn& c, double depth, Wind storm) noexcept {
     return sum;
 }
 
+double effective_layer_helicity(const Sounding& profile, const WindColumn& extended, std::optional<Wind> storm,
+                                ParcelScratch& scratch) noexcept {
+    const EffectiveLayer layer = effective_layer_scan(profile, scratch);
+    if (!layer.found || !(extended.z[layer.top] > extended.z[layer.base])) return 0.0;
+    const Wind motion = storm ? *storm : bunkers_motion(extended).right;
+    const auto h = helicity_integral(extended.from(layer.base), extended.z[layer.top], motion);
+    return h ? h->total : 0.0;
+}
+
 }  // namespace tarq::met

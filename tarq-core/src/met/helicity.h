@@ -6,6 +6,7 @@
 
 #include <optional>
 
+#include "met/parcel.h"
 #include "met/wind.h"
 
 namespace tarq::met {
@@ -33,5 +34,14 @@ struct Helicity {
 // segment cut at depth by linear interpolation; a column with descending
 // heights is walked from its top end. 0 with fewer than two points.
 [[nodiscard]] double srh_layer_walk(const WindColumn& c, double depth, Wind storm) noexcept;
+
+// Helicity over the effective inflow layer of a profile whose heights are
+// those of the extended column (point 0 at 10 m): from the lowest to the
+// highest point of the first run whose surface-based parcels have CAPE >=
+// MIN_EFFECTIVE_CAPE and CIN >= MIN_EFFECTIVE_CIN, against the given storm
+// motion or else the column's Bunkers right-mover. 0 where no point qualifies
+// or the layer does not rise.
+[[nodiscard]] double effective_layer_helicity(const Sounding& profile, const WindColumn& extended,
+                                              std::optional<Wind> storm, ParcelScratch& scratch) noexcept;
 
 }  // namespace tarq::met
