@@ -193,7 +193,8 @@ def format_table(rows: list[Row]) -> list[str]:
         s = r.stats
         text = "  ".join(f"{format_value(v):>11}" for v in (s.minimum, s.mean, s.maximum))
         if s.nan_fraction > 0:
-            text += f"  ({s.nan_fraction:.0%} NaN)" if s.nan_fraction < 1 else "  (all NaN)"
+            share = "all" if s.nan_fraction >= 1 else f"{max(s.nan_fraction, 0.01):.0%}"
+            text += f"  ({share} NaN)"
         lines.append(start + text)
     return lines
 
