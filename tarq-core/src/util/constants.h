@@ -1,9 +1,26 @@
 #pragma once
-// Physical constants of the thermodynamic functions and the parcel kernel,
-// written exactly as the formulas use them. Where two formulas use different
-// values for the same quantity, each keeps its own, named for its role.
+// Physical constants of every layer, written exactly as the formulas use them.
+// Where two formulas use different values for the same quantity, each keeps
+// its own, named for its role.
 
-namespace tarq::met {
+namespace tarq {
+
+// Base fields of the model file.
+// T is stored as potential temperature minus this, K.
+inline constexpr double kThetaOffsetK = 300.0;
+// Reference pressure of the stored potential temperature, Pa.
+inline constexpr double kReferencePressurePa = 100000.0;
+// R/cp of the base temperature, as this decimal (not 2/7 and not ROCP).
+inline constexpr double kPoissonExponentBase = 0.2857142857;
+// Geopotential to height, m s-2.
+inline constexpr double kGravity = 9.80665;
+
+// A parcel or sounding pressure above this is taken as Pa, a temperature above
+// this as K.
+inline constexpr double kPascalThreshold = 2000.0;
+inline constexpr double kKelvinThreshold = 150.0;
+
+// Thermodynamic functions and the parcel kernel.
 
 // Poisson exponent R/cp of every potential-temperature conversion.
 inline constexpr double ROCP = 0.28571426;
@@ -38,4 +55,16 @@ inline constexpr double kMagnusBC = 243.5;
 // Polynomial saturation formula 6.1078 / P(T)^8 hPa.
 inline constexpr double kPolynomialE0Hpa = 6.1078;
 
-}  // namespace tarq::met
+// Kinematics.
+// 180/pi of the wind direction.
+inline constexpr double kDegreesPerRadian = 57.29577951308232;
+// pi/180 of the Coriolis parameter and the derived grid rotation.
+inline constexpr double kRadiansPerDegree = 0.017453292519943295;
+// Twice the earth's angular velocity, s-1: f = kTwoOmega sin(latitude).
+inline constexpr double kTwoOmega = 0.000145842318;
+// Gravity of the potential vorticity, m s-2.
+inline constexpr double kGravityPv = 9.80665;
+// K m2 kg-1 s-1 to PVU, with the sign of the isobaric form.
+inline constexpr double kPvuScale = -1000000.0;
+
+}  // namespace tarq
