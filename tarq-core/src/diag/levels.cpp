@@ -6,7 +6,7 @@
 #include <string>
 
 #include "met/interp.h"
-#include "util/thread_pool.h"
+#include "util/grid_loops.h"
 
 namespace tarq {
 
@@ -14,13 +14,12 @@ namespace {
 
 std::unexpected<TarqError> size_error(std::string what) { return fail(ErrorKind::DimMismatch, std::move(what)); }
 
-// Copies level k of column col (stride ncol) into dst, optionally as its logarithm.
-void gather_column(std::span<const double> src, std::size_t ncol, std::size_t col, bool log, std::span<double> dst) {
-    for (std::size_t k = 0; k < dst.size(); ++k) {
-        const double v = src[k * ncol + col];
-        dst[k] = log ? std::log(v) : v;
-    }
-}
+// Buffers of one chunk of columns.
+struct LevelsScratch {
+    std::vector<double> coord;
+    std::vector<double> values;
+    std::vector<double> out;
+};
 
 }  // namespace
 
@@ -52,20 +51,19 @@ Result<std::vector<double>> interp_to_levels(const LevelsRequest& request) {
     }
 
     std::vector<double> out(nfield * nlev * ncol, 0.0);
-    parallel_for(0, ncol, [&](std::size_t lo, std::size_t hi) {
-        std::vector<double> coord(nz);
-        std::vector<double> values(nz);
-        std::vector<double> column_out(nlev);
-        for (std::size_t col = lo; col < hi; ++col) {
-            for (std::size_t f = 0; f < nfield; ++f) {
-                if (f == 0 || !shared_vertical) {
-                    const auto vertical = request.vertical.subspan(shared_vertical ? 0 : f * volume, volume);
-                    gather_column(vertical, ncol, col, request.log_coordinate, coord);
+    for_each_column<LevelsScratch>(ncol, [&](std::size_t col, LevelsScratch& s) {
+        s.out.resize(nlev);
+        for (std::size_t f = 0; f < nfield; ++f) {
+            if (f == 0 || !shared_vertical) {
+                gather_column(request.vertical.subspan(shared_vertical ? 0 : f * volume, volume), nz, ncol, col,
+                              s.coord);
+                if (request.log_coordinate) {
+                    for (double& x : s.coord) x = std::log(x);
                 }
-                gather_column(request.field.subspan(f * volume, volume), ncol, col, false, values);
-                met::interp_column(coord, values, targets, request.extrapolate, column_out);
-                for (std::size_t l = 0; l < nlev; ++l) out[(f * nlev + l) * ncol + col] = column_out[l];
             }
+            gather_column(request.field.subspan(f * volume, volume), nz, ncol, col, s.values);
+            met::interp_column(s.coord, s.values, targets, request.extrapolate, s.out);
+            for (std::size_t l = 0; l < nlev; ++l) out[(f * nlev + l) * ncol + col] = s.out[l];
         }
     });
     return out;
