@@ -49,8 +49,8 @@ def one_time_at_a_time(paths, name, **options):
 @pytest.mark.parametrize("name, options, dims, units, description", [
     ("t2", {"units": "degC"}, ("Time", "south_north", "west_east"), "degC", "2-m temperature"),
     ("temp", {}, ("Time", "bottom_top", "south_north", "west_east"), "K", "Temperature"),
-    ("uvmet10", {"units": "kt"}, ("wind_component", "Time", "south_north", "west_east"), "kt",
-     "10-m U/V wind rotated to earth coordinates"),
+    ("effective_inflow", {"units": "km"}, ("inflow_bound", "Time", "south_north", "west_east"), "km",
+     "Effective inflow layer base/top heights AGL"),
     ("cape2d", {"parcel_type": "sb"}, ("cape2d_component", "Time", "south_north", "west_east"), "J/kg",
      "CAPE/CIN/LCL/LFC (backward-compat tuple)"),
     ("PSFC", {}, ("Time", "south_north", "west_east"), "Pa", "Raw TARQ variable: PSFC"),
@@ -97,11 +97,10 @@ def test_interpolated_to_pressure_and_height_levels(paths):
     np.testing.assert_allclose(da.values[1], expected, rtol=1e-14)
     assert np.isnan(da.values[:, 2]).all()  # below ground everywhere
 
-    wind = txr.open_getvar(paths, "uvmet", levels=[1000.0], vertical="height_agl", times=[0])
-    assert wind.dims == ("wind_component", "Time", "level", "south_north", "west_east")
+    agl = txr.open_getvar(paths, "theta", levels=[1000.0], vertical="height_agl", times=[0])
     f = tarq.TarqFile(paths[0])
-    expected = tarq.interp_levels(f.getvar("uvmet"), f.getvar("height_agl"), [1000.0])
-    np.testing.assert_array_equal(wind.values[:, 0], expected)
+    expected = tarq.interp_levels(f.getvar("theta"), f.getvar("height_agl"), [1000.0])
+    np.testing.assert_array_equal(agl.values[0], expected)
 
     # A dataset interpolates the variables on model levels and keeps the others.
     ds = txr.open_dataset(paths, ["height", "t2"], levels=[3000.0], vertical="height", times=[0])
@@ -111,10 +110,10 @@ def test_interpolated_to_pressure_and_height_levels(paths):
 
 
 def test_lazy_result_has_one_task_per_file_time_and_matches_eager(paths):
-    eager = txr.open_dataset(paths, ["mlcape", "uvmet10", "temp"], levels=[800.0], vertical="pressure")
-    lazy = txr.open_dataset(paths, ["mlcape", "uvmet10", "temp"], levels=[800.0], vertical="pressure",
+    eager = txr.open_dataset(paths, ["mlcape", "cape2d", "temp"], levels=[800.0], vertical="pressure")
+    lazy = txr.open_dataset(paths, ["mlcape", "cape2d", "temp"], levels=[800.0], vertical="pressure",
                             chunks={"Time": 1})
-    for name in ("mlcape", "uvmet10", "temp"):
+    for name in ("mlcape", "cape2d", "temp"):
         data = lazy[name].data
         assert data.npartitions == 6 and data.chunks[lazy[name].dims.index("Time")] == (1,) * 6
     xr.testing.assert_identical(lazy.compute(scheduler="threads"), eager)
@@ -184,7 +183,7 @@ def test_errors_come_before_any_computing(tmp_path, run_dir, paths, no_compute, 
     cases = [
         (("no_such_variable",), {}),
         (("t2",), {"units": "m"}),
-        (("pvo",), {"units": "pvu"}),
+        (("tc",), {"units": "pvu"}),
         (("sbcape",), {"storm_motion": [1.0, 2.0]}),
         (("sbcape",), {"use_virtual": 1}),
         (("sbcape",), {"bogus_option": 1}),
