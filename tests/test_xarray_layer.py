@@ -209,6 +209,13 @@ def test_errors_come_before_any_computing(tmp_path, run_dir, paths, no_compute, 
         txr.open_getvar(paths, "temp", levels=[500.0], chunks=chunks)
 
 
+def test_a_failure_while_computing_names_its_file_and_time(tmp_path, paths):
+    dry = _model_file(tmp_path / "dry.nc", "2024-05-21_00:00:00", seed=9, omit=("QVAPOR",))
+    lazy = txr.open_getvar([paths[0], dry], "sbcape", chunks={"Time": 1})
+    with pytest.raises(RuntimeError, match=r"dry\.nc \(time index [01]\): variable not found in TARQ file: QVAPOR$"):
+        lazy.compute(scheduler="sync")
+
+
 def test_open_files_are_reused_and_bounded(tmp_path, paths):
     cache = txr._OpenFiles(max_files=2, times_per_file=2)
     a = cache.get(paths[0], 0)

@@ -313,12 +313,16 @@ class _Block:
 
 def _compute_block(block: _Block) -> np.ndarray:
     plan = block.plan
-    f = _open_files.get(block.path, block.index)
-    data = f.getvar(plan.name, block.index, **dict(plan.options))
-    if plan.levels is not None:
-        v = VERTICALS[plan.vertical]
-        coord = f.getvar(v.variable, block.index, units=v.units)
-        data = interp_levels(data, coord, plan.levels, log_p=v.log_p)
+    try:
+        f = _open_files.get(block.path, block.index)
+        data = f.getvar(plan.name, block.index, **dict(plan.options))
+        if plan.levels is not None:
+            v = VERTICALS[plan.vertical]
+            coord = f.getvar(v.variable, block.index, units=v.units)
+            data = interp_levels(data, coord, plan.levels, log_p=v.log_p)
+    except (OSError, RuntimeError) as e:
+        # Among thousands of blocks, say which one failed.
+        raise type(e)(f"{block.path} (time index {block.index}): {e}") from e
     if data.shape != plan.shape:
         raise ValueError(f"{block.path}: {plan.name} at time index {block.index} has shape {data.shape}, "
                          f"expected {plan.shape}")
