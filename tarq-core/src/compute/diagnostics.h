@@ -119,9 +119,11 @@ DiagnosticFn compute_lapse_rate_0_3km;
 DiagnosticFn compute_freezing_level;
 DiagnosticFn compute_wet_bulb_0;
 DiagnosticFn compute_theta_w;
+DiagnosticFn compute_lapse_rate;
+
+// diag/fire.cpp
 DiagnosticFn compute_fosberg;
 DiagnosticFn compute_haines;
 DiagnosticFn compute_hdw;
-DiagnosticFn compute_lapse_rate;
 
 }  // namespace tarq

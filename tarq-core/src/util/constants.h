@@ -55,6 +55,79 @@ inline constexpr double kMagnusBC = 243.5;
 // Polynomial saturation formula 6.1078 / P(T)^8 hPa.
 inline constexpr double kPolynomialE0Hpa = 6.1078;
 
+// Sea-level pressure: its own gas constant and virtual-temperature factor.
+// The reduction is anchored this far above the lowest model level, Pa.
+inline constexpr double kSlpAnchorDepthPa = 10000.0;
+// Tv = (1 + this q) T of the reduction.
+inline constexpr double kSlpVirtualFactor = 0.608;
+// Levels closer than this are not interpolated between, Pa.
+inline constexpr double kSlpMinLayerPa = 1.0;
+// Standard-lapse-rate exponent 287 * 0.0065 / 9.81 of the surface temperature.
+inline constexpr double kSlpLapseExponent = 0.1901630988786952;
+// Standard lapse rate of the sea-level temperature estimate, K m-1.
+inline constexpr double kSlpLapseRateKPerM = 0.0065;
+// Limit of the sea-level temperature (Shuell reduction), K.
+inline constexpr double kSlpCriticalTK = 290.66;
+// Curvature of the sea-level temperature correction, K-1.
+inline constexpr double kSlpCorrection = -0.005;
+// 2 g of the hypsometric reduction with the mean of two temperatures, m s-2.
+inline constexpr double kSlpTwoG = 19.62;
+// Gas constant of dry air of the reduction, J kg-1 K-1.
+inline constexpr double kSlpRd = 287.0;
+// Pa to hPa of the reduced pressure.
+inline constexpr double kSlpPaToHpa = 0.01;
+
+// Omega: its own gas constant, virtual-temperature factor and gravity.
+inline constexpr double kOmegaVirtualFactor = 0.61;
+inline constexpr double kOmegaRd = 287.058;
+inline constexpr double kOmegaMinusG = -9.80665;
+
+// Simulated reflectivity. Coefficients 720e18 (pi rho_x)^-1.75 (rho_x/1000)^2
+// alpha for particle densities 1000 (rain), 100 (snow) and 400 (graupel)
+// kg m-3, alpha = 0.224 for the dry factors (T <= 273.15 K) and 1 otherwise;
+// these values, to the digit, are the ones used.
+inline constexpr double kRainFactor = 546160414212904.06;
+inline constexpr double kSnowFactorWet = 307128571094994.44;
+inline constexpr double kSnowFactorDry = 68796799925278.76;
+inline constexpr double kGraupelFactorWet = 434345390634810.44;
+inline constexpr double kGraupelFactorDry = 97293367502197.55;
+// Intercept parameters of the size distributions, m-4.
+inline constexpr double kN0Rain = 8000000.0;
+inline constexpr double kN0Snow = 20000000.0;
+inline constexpr double kN0Graupel = 4000000.0;
+// Freezing point that switches rain to snow and wet to dry factors, K.
+inline constexpr double kFreezingPointK = 273.15;
+// Gas constant of dry air and molecular-weight ratio of the reflectivity's
+// air density, J kg-1 K-1 and 1.
+inline constexpr double kRdReflectivity = 287.04;
+inline constexpr double kEpsilonReflectivity = 0.622;
+// Smallest reflectivity factor, mm6 m-3 (-30 dBZ).
+inline constexpr double kMinReflectivityFactor = 0.001;
+
+// Cloud diagnostics. A level is cloudy when its condensate exceeds this, kg/kg.
+inline constexpr double kCloudThresholdKgkg = 1e-6;
+// Cloud-top temperature of a cloud-free column, °C.
+inline constexpr double kCloudFreeTopC = -80.0;
+// Cloud cover of a layer with and without cloud, %.
+inline constexpr double kCloudyPct = 100.0;
+inline constexpr double kClearPct = 0.0;
+// Pressure bounds of the cloud layers, hPa; both bounds belong to the layer.
+inline constexpr double kLowCloudLowerHpa = 800.0;
+inline constexpr double kLowCloudUpperHpa = 1100.0;
+inline constexpr double kMidCloudLowerHpa = 450.0;
+inline constexpr double kMidCloudUpperHpa = 800.0;
+inline constexpr double kHighCloudLowerHpa = 0.0;
+inline constexpr double kHighCloudUpperHpa = 450.0;
+
+// Fire-weather indices.
+// Metres per second in one mile per hour.
+inline constexpr double kMsPerMph = 0.44704;
+// Upper clamp of the Fosberg index.
+inline constexpr double kFosbergMax = 100.0;
+// Layer of the low-elevation Haines index, hPa.
+inline constexpr double kHainesBaseHpa = 950.0;
+inline constexpr double kHainesTopHpa = 850.0;
+
 // Kinematics.
 // 180/pi of the wind direction.
 inline constexpr double kDegreesPerRadian = 57.29577951308232;
