@@ -1,3 +1,5 @@
+#include <cmath>
+#include <limits>
 #include <string>
 
 #include "file/tarq_file.h"
@@ -19,6 +21,18 @@ std::uint64_t staggered_size(const Hdf5File& hdf5, std::string_view name, std::s
 
 double spacing(const Hdf5File& hdf5, std::string_view attribute) {
     return hdf5.attr_f64(attribute).value_or(kDefaultSpacingM);
+}
+
+MapProjection map_projection(const Hdf5File& hdf5) {
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    MapProjection projection;
+    const double code = hdf5.attr_f64("MAP_PROJ").value_or(0.0);
+    // Anything but a small whole number is no projection this reader knows.
+    if (code >= 0.0 && code <= 100.0 && code == std::trunc(code)) projection.map_proj = static_cast<int>(code);
+    projection.truelat1 = hdf5.attr_f64("TRUELAT1").value_or(kNaN);
+    projection.truelat2 = hdf5.attr_f64("TRUELAT2").value_or(kNaN);
+    projection.stand_lon = hdf5.attr_f64("STAND_LON").value_or(kNaN);
+    return projection;
 }
 
 }  // namespace
@@ -48,6 +62,7 @@ Result<std::unique_ptr<TarqFile>> open_tarq_file(std::string_view path) {
     file->nz_stag = staggered_size(file->hdf5, "PH", 1, grid.nz + 1);
     file->dx = spacing(file->hdf5, "DX");
     file->dy = spacing(file->hdf5, "DY");
+    file->projection = map_projection(file->hdf5);
     return file;
 }
 
