@@ -49,6 +49,8 @@ def one_time_at_a_time(paths, name, **options):
 @pytest.mark.parametrize("name, options, dims, units, description", [
     ("t2", {"units": "degC"}, ("Time", "south_north", "west_east"), "degC", "2-m temperature"),
     ("temp", {}, ("Time", "bottom_top", "south_north", "west_east"), "K", "Temperature"),
+    ("uvmet10", {"units": "kt"}, ("wind_component", "Time", "south_north", "west_east"), "kt",
+     "10-m U/V wind rotated to earth coordinates"),
     ("effective_inflow", {"units": "km"}, ("inflow_bound", "Time", "south_north", "west_east"), "km",
      "Effective inflow layer base/top heights AGL"),
     ("cape2d", {"parcel_type": "sb"}, ("cape2d_component", "Time", "south_north", "west_east"), "J/kg",
@@ -97,10 +99,11 @@ def test_interpolated_to_pressure_and_height_levels(paths):
     np.testing.assert_allclose(da.values[1], expected, rtol=1e-14)
     assert np.isnan(da.values[:, 2]).all()  # below ground everywhere
 
-    agl = txr.open_getvar(paths, "theta", levels=[1000.0], vertical="height_agl", times=[0])
+    wind = txr.open_getvar(paths, "uvmet", levels=[1000.0], vertical="height_agl", times=[0])
+    assert wind.dims == ("wind_component", "Time", "level", "south_north", "west_east")
     f = tarq.TarqFile(paths[0])
-    expected = tarq.interp_levels(f.getvar("theta"), f.getvar("height_agl"), [1000.0])
-    np.testing.assert_array_equal(agl.values[0], expected)
+    expected = tarq.interp_levels(f.getvar("uvmet"), f.getvar("height_agl"), [1000.0])
+    np.testing.assert_array_equal(wind.values[:, 0], expected)
 
     # A dataset interpolates the variables on model levels and keeps the others.
     ds = txr.open_dataset(paths, ["height", "t2"], levels=[3000.0], vertical="height", times=[0])
