@@ -27,21 +27,24 @@ def stub_definitions() -> dict[str, ast.FunctionDef | ast.ClassDef]:
     return found
 
 
-def stub_parameters(node: ast.FunctionDef) -> list[tuple[str, object]]:
+def stub_parameters(node: ast.FunctionDef) -> list[tuple[str, str, object]]:
+    """(name, kind, default) of each parameter, self left out."""
     args = node.args
-    assert not (args.posonlyargs or args.kwonlyargs or args.vararg or args.kwarg)
-    defaults = [inspect.Parameter.empty] * (len(args.args) - len(args.defaults))
-    defaults += [ast.literal_eval(d) for d in args.defaults]
-    return [(a.arg, d) for a, d in zip(args.args, defaults)]
+    assert not (args.posonlyargs or args.vararg or args.kwarg)
+    empty = inspect.Parameter.empty
+    defaults = [empty] * (len(args.args) - len(args.defaults)) + [ast.literal_eval(d) for d in args.defaults]
+    params = [(a.arg, "positional or keyword", d) for a, d in zip(args.args, defaults)]
+    params += [(a.arg, "keyword-only", empty if d is None else ast.literal_eval(d))
+               for a, d in zip(args.kwonlyargs, args.kw_defaults)]
+    return [p for p in params if p[0] != "self"]
 
 
-def runtime_parameters(obj) -> list[tuple[str, object]]:
+def runtime_parameters(obj) -> list[tuple[str, str, object]]:
     params = list(inspect.signature(obj).parameters.values())
     if params and params[0].name == "self":
         assert params[0].kind is inspect.Parameter.POSITIONAL_ONLY
         params = params[1:]
-    assert all(p.kind is inspect.Parameter.POSITIONAL_OR_KEYWORD for p in params)
-    return [(p.name, p.default) for p in params]
+    return [(p.name, p.kind.description, p.default) for p in params]
 
 
 @pytest.mark.parametrize(
@@ -52,19 +55,18 @@ def runtime_parameters(obj) -> list[tuple[str, object]]:
         ("TarqFile.times", _tarq.TarqFile.times),
         ("getvar", _tarq.getvar),
         ("list_variables", _tarq.list_variables),
+        ("interp_levels", _tarq.interp_levels),
     ],
 )
 def test_stub_signatures_match_the_module(stub_name, runtime):
-    params = stub_parameters(stub_definitions()[stub_name])
-    if params and params[0][0] == "self":
-        params = params[1:]
-    assert params == runtime_parameters(runtime)
+    assert stub_parameters(stub_definitions()[stub_name]) == runtime_parameters(runtime)
 
 
 def test_stub_declares_every_public_name():
     public = {name for name in dir(_tarq) if not name.startswith("_")}
     declared = {name for name in stub_definitions() if "." not in name}
-    assert declared == public
+    assert {name for name in declared if not name.startswith("_")} == public
+    assert declared <= set(dir(_tarq))   # private helpers the package uses exist too
     properties = {"nx", "ny", "nz", "nt", "dx", "dy", "path"}
     assert properties <= {n.split(".")[1] for n in stub_definitions() if n.startswith("TarqFile.")}
 
@@ -72,5 +74,5 @@ def test_stub_declares_every_public_name():
 def test_stub_documents_every_getvar_argument():
     doc = ast.get_docstring(stub_definitions()["TarqFile.getvar"])
     assert doc.splitlines()[0] == _tarq.TarqFile.getvar.__doc__
-    for name, _ in runtime_parameters(_tarq.TarqFile.getvar):
+    for name, _, _ in runtime_parameters(_tarq.TarqFile.getvar):
         assert f"\n{name}: " in doc, f"{name} is not documented"

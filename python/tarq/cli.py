@@ -158,20 +158,41 @@ class Result:
     problem: str | None = None
 
 
+def _usage_error(text: str, name: str, units: str | None) -> UsageError | None:
+    """The UsageError for a getvar error that is the request's mistake, or
+    None for one that comes from the file."""
+    if text.startswith(_USAGE_PREFIXES[0]):
+        return UsageError(f"{text}; see --list")
+    if text.startswith(_USAGE_PREFIXES[1]):
+        return UsageError(f"--units {units} for {name}: {text}")
+    if text.startswith(_USAGE_PREFIXES[2]):
+        return UsageError(f"{name}: {text}")
+    return None
+
+
+def describe(f: _tarq.TarqFile, name: str, units: str | None) -> tuple[str, str]:
+    """Units and description of what getvar returns for the name, computing
+    nothing; an unknown name or a refused unit is a UsageError."""
+    try:
+        _, description, shown_units, _, _ = _tarq._describe_variable(f, name, units)
+    except RuntimeError as e:
+        error = _usage_error(str(e), name, units)
+        if error is not None:
+            raise error from None
+        return units or "", ""    # the file's problem: its row will say n/a
+    return shown_units, description
+
+
 def compute(f: _tarq.TarqFile, name: str, t: int, units: str | None, options: dict[str, Any]) -> Result:
     """One getvar call. A failure that comes from this file is the result's
     problem; one that comes from the request is a UsageError."""
     try:
         return Result(f.getvar(name, timeidx=t, units=units, **options))
     except RuntimeError as e:
-        text = str(e)
-        if text.startswith(_USAGE_PREFIXES[0]):
-            raise UsageError(f"{text}; see --list") from None
-        if text.startswith(_USAGE_PREFIXES[1]):
-            raise UsageError(f"--units {units} for {name}: {text}") from None
-        if text.startswith(_USAGE_PREFIXES[2]):
-            raise UsageError(f"{name}: {text}") from None
-        return Result(None, text)
+        error = _usage_error(str(e), name, units)
+        if error is not None:
+            raise error from None
+        return Result(None, str(e))
     except _tarq.InternalError as e:
         return Result(None, f"internal error: {e}")
 
@@ -218,6 +239,7 @@ class Request:
     units: str | None
     options: dict[str, Any]
     level: int | None
+    described: dict[str, tuple[str, str]]   # name: (units, description)
 
     def stamp(self, t: int) -> str:
         return self.times[t] if self.times is not None and t < len(self.times) else f"time {t}"
@@ -234,7 +256,10 @@ def run(args: argparse.Namespace, out: TextIO = sys.stdout) -> int:
     f = open_model_file(sample_path() if sample else args.file)
     times, _ = file_times(f)
     indices = select_times(args.time, times, f.nt)
-    request = Request(f, args.names or list(HEADLINE), times, args.units, options, check_level(args.level, f.nz))
+    level = check_level(args.level, f.nz)
+    names = args.names or list(HEADLINE)
+    described = {name: describe(f, name, args.units) for name in names}
+    request = Request(f, names, times, args.units, options, level, described)
     png = args.plot or (SAMPLE_FIGURE if sample else None)
 
     print("\n".join(describe_file(f)), file=out, flush=True)
@@ -247,7 +272,6 @@ def run(args: argparse.Namespace, out: TextIO = sys.stdout) -> int:
 
 def print_tables(request: Request, indices: list[int], out: TextIO) -> dict[str, Result]:
     """Prints one table per time; returns the results of the last time."""
-    catalogue_units = {name: units for name, _, units in _tarq.list_variables()}
     progress = Progress(len(indices))
     kept: dict[str, Result] = {}
     try:
@@ -257,8 +281,7 @@ def print_tables(request: Request, indices: list[int], out: TextIO) -> dict[str,
             for name in request.names:
                 progress.show(n, name)
                 kept[name] = compute(request.f, name, t, request.units, request.options)
-                units = request.units or catalogue_units.get(name.lower(), "")
-                rows.extend(table_rows(name, kept[name], units, request.level))
+                rows.extend(table_rows(name, kept[name], request.described[name][0], request.level))
             progress.clear()
             where = f", level {request.level}" if request.level is not None else ""
             print(f"\nTime {t}: {request.stamp(t)}{where}", file=out)
@@ -277,7 +300,7 @@ def draw_figure(request: Request, t: int, kept: dict[str, Result], png: str, nam
         print(f"\nNo figure: matplotlib is not installed ({PLOT_EXTRA_HINT} to draw {png}).", file=out)
         return 1
     if named:
-        panels = figures.named_panels(request.f, t, kept, request.units, request.level)
+        panels = figures.named_panels(request.f, t, kept, request.described, request.level)
         what = "maps of " + ", ".join(request.names)
     else:
         panels = figures.headline_panels(request.f, t, kept if request.units is None else {}, request.options)

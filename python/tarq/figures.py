@@ -51,19 +51,18 @@ def headline_panels(f: _tarq.TarqFile, t: int, kept: dict[str, Result], options:
     ]
 
 
-def named_panels(f: _tarq.TarqFile, t: int, kept: dict[str, Result], units: str | None,
+def named_panels(f: _tarq.TarqFile, t: int, kept: dict[str, Result], described: dict[str, tuple[str, str]],
                  level: int | None) -> list[maps.Panel]:
-    """One map per named variable (per component of a multi-output row); a
-    3-D field at the requested level, the lowest by default."""
-    catalogue = {name: (description, row_units) for name, description, row_units in _tarq.list_variables()}
+    """One map per named variable (per component of a multi-output row), with
+    its units and description; a 3-D field at the requested level, the lowest
+    by default."""
     panels = []
     for name, result in kept.items():
-        description, row_units = catalogue.get(name.lower(), ("", ""))
-        shown_units = units or row_units
+        units, description = described[name]
         if result.values is None:
-            panels.append(maps.panel_for(name, name, _field(result, shown_units)))
+            panels.append(maps.panel_for(name, name, _field(result, units)))
             continue
-        for label, values, part_units in split_components(name, result.values, shown_units):
+        for label, values, part_units in split_components(name, result.values, units):
             title = f"{label}: {description}" if description else label
             if values.ndim == 3:
                 k = min(level or 0, values.shape[0] - 1)

@@ -44,16 +44,6 @@ _PROJECTIONS = {
 TIME_FORMAT = "%Y-%m-%d_%H:%M:%S"
 
 
-def global_attribute(path: str, name: str) -> float | None:
-    """A numeric global attribute of the file, or None when it is missing or
-    not a number. Read with the module's reader hook: TarqFile itself offers
-    only DX and DY."""
-    try:
-        return _tarq._h5_attr(path, name)
-    except (RuntimeError, AttributeError, TypeError):
-        return None
-
-
 @dataclass(frozen=True)
 class Stats:
     minimum: float
@@ -112,21 +102,20 @@ def _time_span(times: list[str]) -> str:
     return text
 
 
-def _projection(path: str) -> str:
-    if not hasattr(_tarq, "_h5_attr"):
-        return "unknown (this build of tarq reads no global attributes)"
-    code = global_attribute(path, "MAP_PROJ")
+def _projection(attributes: dict[str, float]) -> str:
+    code = attributes.get("MAP_PROJ")
     if code is None:
         return "not given in the file (no MAP_PROJ attribute)"
-    name = _PROJECTIONS.get(int(code), f"MAP_PROJ {int(code)}")
+    code = int(code)
     details = []
-    lat1, lat2 = global_attribute(path, "TRUELAT1"), global_attribute(path, "TRUELAT2")
-    if int(code) in (1, 2, 3) and lat1 is not None:
-        lats = [lat1] if lat2 is None or lat2 == lat1 or int(code) != 1 else [lat1, lat2]
+    lat1, lat2 = attributes.get("TRUELAT1"), attributes.get("TRUELAT2")
+    if code in (1, 2, 3) and lat1 is not None:
+        lats = [lat1, lat2] if code == 1 and lat2 is not None and lat2 != lat1 else [lat1]
         details.append("true latitude" + ("s " if len(lats) > 1 else " ") + ", ".join(f"{v:g}" for v in lats))
-    stand_lon = global_attribute(path, "STAND_LON")
-    if int(code) in (1, 2) and stand_lon is not None:
+    stand_lon = attributes.get("STAND_LON")
+    if code in (1, 2) and stand_lon is not None:
         details.append(f"standard longitude {stand_lon:g}")
+    name = _PROJECTIONS.get(code, f"MAP_PROJ {code}")
     return name + (f" ({'; '.join(details)})" if details else "")
 
 
@@ -164,7 +153,7 @@ def describe_file(f: _tarq.TarqFile) -> list[str]:
     rows = [
         ("File", f"{f.path} ({size_mb:.1f} MB)"),
         ("Grid", f"nx={f.nx} ny={f.ny} nz={f.nz}, dx={f.dx:g} m dy={f.dy:g} m ({extent})"),
-        ("Projection", _projection(f.path)),
+        ("Projection", _projection(_tarq._numeric_attributes(f))),
         ("Domain", _domain(f)),
         ("Times", _time_span(times) if times is not None else f"n/a ({problem})"),
     ]
