@@ -119,10 +119,12 @@ def test_options_reach_getvar(model):
 
 
 def test_time_string_and_components(model):
-    done = run(model.path, "cape2d", "tc", "--time", model.times[1], "--level", "3")
+    done = run(model.path, "cape2d", "tc", "TD2", "PSFC", "--time", model.times[1], "--level", "3")
     assert done.returncode == 0, done.stderr
     rows = table(done.stdout)[1]
-    assert list(rows) == ["cape2d.cape", "cape2d.cin", "cape2d.lcl", "cape2d.lfc", "tc"]
+    assert list(rows) == ["cape2d.cape", "cape2d.cin", "cape2d.lcl", "cape2d.lfc", "tc", "TD2", "PSFC"]
+    # Units of an alias and of a stored variable come from the module.
+    assert rows["TD2"].startswith("degC ") and rows["PSFC"].startswith("Pa ")
     assert rows["cape2d.lcl"].startswith("m ") and rows["cape2d.cin"].startswith("J/kg ")
     tc = _tarq.TarqFile(model.path).getvar("tc", 1)[3]
     assert stats_of(rows["tc"])[0] == pytest.approx(tc.min(), abs=0.006)

@@ -170,17 +170,18 @@ def _usage_error(text: str, name: str, units: str | None) -> UsageError | None:
     return None
 
 
-def describe(f: _tarq.TarqFile, name: str, units: str | None) -> tuple[str, str]:
-    """Units and description of what getvar returns for the name, computing
-    nothing; an unknown name or a refused unit is a UsageError."""
+def describe(f: _tarq.TarqFile, name: str, units: str | None) -> tuple[str, str, str]:
+    """Catalogue name (the name itself for a stored variable), units and
+    description of what getvar returns for the name, computing nothing; an
+    unknown name or a refused unit is a UsageError."""
     try:
-        _, description, shown_units, _, _ = _tarq._describe_variable(f, name, units)
+        row, description, shown_units, _, _ = _tarq._describe_variable(f, name, units)
     except RuntimeError as e:
         error = _usage_error(str(e), name, units)
         if error is not None:
             raise error from None
-        return units or "", ""    # the file's problem: its row will say n/a
-    return shown_units, description
+        return name, units or "", ""    # the file's problem: its row will say n/a
+    return row, shown_units, description
 
 
 def compute(f: _tarq.TarqFile, name: str, t: int, units: str | None, options: dict[str, Any]) -> Result:
@@ -239,7 +240,7 @@ class Request:
     units: str | None
     options: dict[str, Any]
     level: int | None
-    described: dict[str, tuple[str, str]]   # name: (units, description)
+    described: dict[str, tuple[str, str, str]]   # name: (catalogue name, units, description)
 
     def stamp(self, t: int) -> str:
         return self.times[t] if self.times is not None and t < len(self.times) else f"time {t}"
@@ -281,7 +282,7 @@ def print_tables(request: Request, indices: list[int], out: TextIO) -> dict[str,
             for name in request.names:
                 progress.show(n, name)
                 kept[name] = compute(request.f, name, t, request.units, request.options)
-                rows.extend(table_rows(name, kept[name], request.described[name][0], request.level))
+                rows.extend(table_rows(name, kept[name], request.described[name][1], request.level))
             progress.clear()
             where = f", level {request.level}" if request.level is not None else ""
             print(f"\nTime {t}: {request.stamp(t)}{where}", file=out)

@@ -51,16 +51,16 @@ def headline_panels(f: _tarq.TarqFile, t: int, kept: dict[str, Result], options:
     ]
 
 
-def named_panels(f: _tarq.TarqFile, t: int, kept: dict[str, Result], described: dict[str, tuple[str, str]],
+def named_panels(f: _tarq.TarqFile, t: int, kept: dict[str, Result], described: dict[str, tuple[str, str, str]],
                  level: int | None) -> list[maps.Panel]:
     """One map per named variable (per component of a multi-output row), with
     its units and description; a 3-D field at the requested level, the lowest
     by default."""
     panels = []
     for name, result in kept.items():
-        units, description = described[name]
+        row, units, description = described[name]
         if result.values is None:
-            panels.append(maps.panel_for(name, name, _field(result, units)))
+            panels.append(maps.panel_for(row, name, _field(result, units)))
             continue
         for label, values, part_units in split_components(name, result.values, units):
             title = f"{label}: {description}" if description else label
@@ -71,7 +71,7 @@ def named_panels(f: _tarq.TarqFile, t: int, kept: dict[str, Result], described: 
             fld = maps.Field(values, part_units)
             if values.shape != (f.ny, f.nx):
                 fld = maps.Field(None, part_units, f"shape {values.shape} is not the {f.ny} x {f.nx} grid")
-            panels.append(maps.panel_for(name, title, fld))
+            panels.append(maps.panel_for(row, title, fld))
     return panels
 
 
