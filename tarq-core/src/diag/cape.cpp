@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "compute/diagnostics.h"
+#include "diag/cape_fields.h"
 #include "diag/field_checks.h"
 #include "file/accessors.h"
 #include "met/parcel.h"
@@ -95,13 +96,7 @@ ParcelKind kind_or(const ComputeOptions& options, std::string_view fallback) {
     return met::parcel_kind(options.parcel_type ? std::string_view(*options.parcel_type) : fallback);
 }
 
-// The four [ny][nx] results of the parcel kernel.
-struct CapeFields {
-    std::vector<double> cape;
-    std::vector<double> cin;
-    std::vector<double> lcl_height;
-    std::vector<double> lfc_height;
-};
+}  // namespace
 
 Result<CapeFields> cape_core(const TarqFile& file, std::size_t t, ParcelKind kind, std::optional<double> top_m,
                              double lake_interp) {
@@ -123,6 +118,8 @@ Result<CapeFields> cape_core(const TarqFile& file, std::size_t t, ParcelKind kin
     });
     return out;
 }
+
+namespace {
 
 // LCL heights alone: the parcel kernel stops at the LCL.
 Result<std::vector<double>> lcl_core(const TarqFile& file, std::size_t t, ParcelKind kind, double lake_interp) {
