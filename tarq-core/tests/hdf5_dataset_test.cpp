@@ -118,8 +118,8 @@ TEST(Hdf5Dataset, DescriptionFailures) {
         {"no layout", dataset_header({{1, kSpace}, {3, kF4}}), "No layout message in dataset object header"},
         {"neither", dataset_header({{1, kSpace}}), "No datatype message in dataset object header"},
         {"datatype of 7 bytes", dataset_header({{3, Image(7, 0x11)}, {8, contiguous}}), "Datatype message too short"},
-        {"2-byte integer", dataset_header({{3, int_type(2, true)}, {8, contiguous}}), "Unsupported integer size 2"},
-        {"8-byte integer", dataset_header({{3, int_type(8, true)}, {8, contiguous}}), "Unsupported integer size 8"},
+        {"3-byte integer", dataset_header({{3, int_type(3, true)}, {8, contiguous}}), "Unsupported integer size 3"},
+        {"16-byte integer", dataset_header({{3, int_type(16, true)}, {8, contiguous}}), "Unsupported integer size 16"},
         {"2-byte float", dataset_header({{3, float_type(2)}, {8, contiguous}}), "Unsupported float size 2"},
         {"VAX float", dataset_header({{3, float_type(4, 0x41)}, {8, contiguous}}), "Unsupported float byte order (VAX)"},
         {"compound", dataset_header({{3, fields({{0x16, 1}, {0, 3}, {8, 4}})}, {8, contiguous}}),
@@ -332,6 +332,11 @@ TEST(Hdf5Dataset, ConversionHonoursByteOrderAndSign) {
     EXPECT_EQ(convert(Image{0xFF, 0xFF, 0xFF, 0xFF}, ElementType::I32, false, true), (std::vector<double>{-1}));
     EXPECT_EQ(convert(Image{0xFF, 0xFF, 0xFF, 0xFF}, ElementType::I32, false, false), (std::vector<double>{4294967295.0}));
     EXPECT_EQ(convert(Image{0xFF, 0xFF, 0xFF, 0xFB}, ElementType::I32, true, true), (std::vector<double>{-5}));
+    EXPECT_EQ(convert(Image{0xFE, 0xFF, 0x80, 0x00}, ElementType::I16, false, true), (std::vector<double>{-2, 128}));
+    EXPECT_EQ(convert(Image{0xFE, 0xFF, 0x80, 0x00}, ElementType::I16, true, false), (std::vector<double>{65279, 32768}));
+    EXPECT_EQ(convert(Image{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE}, ElementType::I64, true, true),
+              (std::vector<double>{-2}));
+    EXPECT_EQ(convert(Image(8, 0xFF), ElementType::I64, false, false), (std::vector<double>{18446744073709551616.0}));
     EXPECT_EQ(convert(Image{0x45, 0x3B, 0x80, 0x00, 0x7F}, ElementType::F32, true, false), (std::vector<double>{3000.0}));
     EXPECT_EQ(convert(fields({{0x4000000000000000ull, 8}}), ElementType::F64, false, false), (std::vector<double>{2.0}));
     EXPECT_EQ(convert(Image{0x40, 0, 0, 0, 0, 0, 0, 0}, ElementType::F64, true, false), (std::vector<double>{2.0}));

@@ -11,7 +11,8 @@ namespace tarq {
 // The all-ones address: "no address" wherever an address may be undefined.
 inline constexpr std::uint64_t UNDEFINED_ADDRESS = 0xFFFFFFFFFFFFFFFFull;
 
-enum class ElementType { F32, F64, I32, Byte };
+// Fixed-point types are named by size; Datatype::is_signed gives the sign.
+enum class ElementType { F32, F64, I16, I32, I64, Byte };
 
 // Datatype message (HDF5 format IV.A.2.d), reduced to what decoding needs.
 struct Datatype {
@@ -25,7 +26,9 @@ struct Datatype {
     switch (type) {
         case ElementType::F32: return 4;
         case ElementType::F64: return 8;
+        case ElementType::I16: return 2;
         case ElementType::I32: return 4;
+        case ElementType::I64: return 8;
         case ElementType::Byte: return 1;
     }
     return 1;
