@@ -156,7 +156,14 @@ def _h5_datasets(f: h5py.File, rng: np.random.Generator) -> None:
     f.create_dataset("chunked_lzf", data=chunked, chunks=(3, 4), compression="lzf")
     f.create_dataset("chunked_scaleoffset", data=rng.integers(0, 100, size=(6, 6), dtype="i4"), chunks=(3, 3),
                      scaleoffset=0)
-    f["int16"] = np.arange(4, dtype="i2")
+    for kind in ("i2", "u2", "i8", "u8"):
+        info = np.iinfo(kind)
+        extremes = np.array([info.min, info.max, 0, 1, info.max // 3], dtype=kind)
+        for order in "<>":
+            f[f"int_{kind}_{'le' if order == '<' else 'be'}"] = extremes.astype(order + kind)
+        f.create_dataset(f"chunked_{kind}", data=rng.integers(info.min, info.max, size=(5, 6), dtype=kind,
+                                                              endpoint=True), chunks=(2, 4), compression="gzip",
+                         shuffle=True)
     f.create_dataset("big_endian_chunked", data=(np.arange(20) - 7).astype(">i4").reshape(4, 5), chunks=(2, 2),
                      compression="gzip", shuffle=True)
     _filter_mask_chunks(f, rng)
@@ -278,7 +285,6 @@ WRITERS: dict[str, Writer] = {
 _H5PY_UNSUPPORTED = {
     "chunked_lzf": "Unsupported filter id 32000",
     "chunked_scaleoffset": "Unsupported filter id 6",
-    "int16": "Unsupported integer size 2",
     "uses_committed_type": r"Unsupported committed \(shared\) datatype",
 }
 # libver='latest' indexes chunks with the newer chunk indexes (layout version
@@ -289,13 +295,13 @@ UNSUPPORTED: dict[str, dict[str, str]] = {
     "h5py_default": dict(_H5PY_UNSUPPORTED),
     "h5py_creation_order": dict(_H5PY_UNSUPPORTED),
     "h5py_latest": {
-        "int16": "Unsupported integer size 2",
         "uses_committed_type": r"Unsupported committed \(shared\) datatype",
         **{name: _NEW_CHUNK_INDEX for name in (
             "chunked_plain", "chunked_gzip1", "chunked_gzip4", "chunked_gzip9", "chunked_shuffle_gzip",
             "chunked_shuffle_only", "chunked_fletcher32", "chunked_shuffle_fletcher32",
             "chunked_shuffle_gzip_fletcher32", "chunked_i4_3d", "chunked_partly_written", "chunked_lzf",
-            "chunked_scaleoffset", "big_endian_chunked", "chunked_filter_masks")},
+            "chunked_scaleoffset", "big_endian_chunked", "chunked_filter_masks", "chunked_i2", "chunked_u2",
+            "chunked_i8", "chunked_u8")},
     },
 }
 
