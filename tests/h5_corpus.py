@@ -310,6 +310,31 @@ UNSUPPORTED: dict[str, dict[str, str]] = {
 NOT_STORED = {"compact_f4", "chunked_unwritten", "contiguous_unwritten"}
 
 
+def write_classic(directory: Path, fmt: str) -> Path:
+    """The netCDF-4 writer's variables in a classic format (fuzz seeds)."""
+    return write_netcdf4(directory, fmt)
+
+
+def write_packed(directory: Path) -> Path:
+    """A classic file with a 16-bit packed variable and its fill value (fuzz seed)."""
+    path = directory / "packed_classic.nc"
+    with netCDF4.Dataset(path, "w", format="NETCDF3_64BIT_OFFSET") as ds:
+        ds.createDimension("Time", None)
+        ds.createDimension("west_east", 6)
+        var = ds.createVariable("T2", "i2", ("Time", "west_east"), fill_value=-32767)
+        var.scale_factor, var.add_offset = np.float32(0.01), np.float32(280.0)
+        var[...] = np.linspace(270.0, 290.0, 12).reshape(2, 6)
+    return path
+
+
+# Classic netCDF files: not for h5py, seeds for the fuzz target.
+CLASSIC_WRITERS: dict[str, Writer] = {
+    **{fmt.lower(): (lambda d, fmt=fmt: write_classic(d, fmt))
+       for fmt in ("NETCDF3_CLASSIC", "NETCDF3_64BIT_OFFSET", "NETCDF3_64BIT_DATA")},
+    "packed_classic": write_packed,
+}
+
+
 def write_all(directory: Path) -> dict[str, Path]:
     """Writes every corpus file into `directory`."""
     directory.mkdir(parents=True, exist_ok=True)
@@ -319,5 +344,8 @@ def write_all(directory: Path) -> dict[str, Path]:
 if __name__ == "__main__":
     import sys
 
-    for name, path in write_all(Path(sys.argv[1])).items():
+    out = Path(sys.argv[1])
+    for name, path in write_all(out).items():
         print(name, path)
+    for name, writer in CLASSIC_WRITERS.items():
+        print(name, writer(out))
