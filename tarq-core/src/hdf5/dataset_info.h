@@ -40,10 +40,26 @@ struct ContiguousLayout {
     std::uint64_t size = 0;
 };
 
+// How the chunks of a dataset are found: the version 1 B-tree of layout
+// version 3, or one of the chunk indexes of layout versions 4 and 5.
+enum class ChunkIndex : std::uint8_t {
+    BtreeV1 = 0,
+    SingleChunk = 1,
+    Implicit = 2,
+    FixedArray = 3,
+    ExtensibleArray = 4,
+    BtreeV2 = 5,
+};
+
 struct ChunkedLayout {
     std::vector<std::uint32_t> chunk_dims;  // one per dataset dimension
-    std::uint64_t btree_address = UNDEFINED_ADDRESS;
+    std::uint64_t btree_address = UNDEFINED_ADDRESS;  // the index's address, whatever its kind
     std::uint8_t dimensionality = 0;  // offsets in each chunk key (rank + 1)
+    ChunkIndex index = ChunkIndex::BtreeV1;
+    // A single filtered chunk's stored size and filter mask (layout flag bit 1).
+    bool single_chunk_filtered = false;
+    std::uint64_t single_chunk_size = 0;
+    std::uint32_t single_chunk_mask = 0;
 };
 
 using StorageLayout = std::variant<ContiguousLayout, ChunkedLayout>;
@@ -60,6 +76,7 @@ struct Filter {
 
 struct DatasetInfo {
     std::vector<std::uint64_t> dims;  // outermost first; empty for a scalar
+    std::vector<std::uint64_t> max_dims;  // as dims when the file gives none; all ones: unlimited
     Datatype datatype;
     StorageLayout layout;
     std::vector<Filter> filters;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "hdf5/btree_v1.h"
+#include "hdf5/chunk_index.h"
 #include "hdf5/chunk_filters.h"
 #include "hdf5/dataspace.h"
 
@@ -102,8 +102,7 @@ Result<Bytes> read_chunked(const FileReader& file, const DatasetInfo& info, cons
         info.filters.begin(), info.filters.end(), [](const Filter& f) { return f.kind == FilterKind::Fletcher32; }));
     const std::uint64_t max_decoded = chunk_bytes + 4 * fletchers;
 
-    TARQ_TRY(const std::vector<ChunkRecord> records,
-             collect_chunks(file, layout.btree_address, layout.dimensionality));
+    TARQ_TRY(const std::vector<ChunkRecord> records, collect_chunk_records(file, info, layout));
     Bytes out(static_cast<std::size_t>(out_bytes), 0);
     const std::size_t rank = info.dims.size();
     for (const ChunkRecord& record : records) {
