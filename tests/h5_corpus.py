@@ -280,8 +280,7 @@ def write_dense_heap(directory: Path) -> Path:
             f[f"link_{i:05d}"] = base
         for i in range(DENSE_ATTRS):
             f.attrs[f"attr_{i:04d}"] = rng.normal(size=370) if i % 2 == 0 else np.float64(i)
-        # Past the heap's largest managed object: stored as a huge object,
-        # which the reader leaves out.
+        # Past the heap's largest managed object: stored as a huge object.
         f.attrs["huge_attr"] = rng.normal(size=1000)
     return path
 
