@@ -8,23 +8,13 @@
 #include "compute/diagnostics.h"
 #include "diag/field_checks.h"
 #include "file/accessors.h"
-#include "met/constants.h"
 #include "met/thermo.h"
-#include "util/thread_pool.h"
+#include "util/constants.h"
+#include "util/grid_loops.h"
 
 namespace tarq {
 
 namespace {
-
-// out[i] = fn(i) for i < n, over the worker pool.
-template <class Fn>
-std::vector<double> per_point(std::size_t n, const Fn& fn) {
-    std::vector<double> out(n);
-    parallel_for(0, n, [&](std::size_t lo, std::size_t hi) {
-        for (std::size_t i = lo; i < hi; ++i) out[i] = fn(i);
-    });
-    return out;
-}
 
 std::size_t common_length(std::initializer_list<const std::vector<double>*> inputs) {
     std::size_t n = inputs.size() == 0 ? 0 : (*inputs.begin())->size();
@@ -76,7 +66,7 @@ Result<std::vector<double>> compute_twb(const TarqFile& file, std::size_t t, con
     TARQ_TRY(const auto q, qvapor(file, t));
     return per_point(common_length({&p_hpa, &t_c, &q}), [&](std::size_t i) {
         const double td_c = met::dewpoint_from_q(q[i], p_hpa[i]);
-        return met::wet_bulb(p_hpa[i], t_c[i], td_c) + met::kKelvinOffset;
+        return met::wet_bulb(p_hpa[i], t_c[i], td_c) + kKelvinOffset;
     });
 }
 
@@ -106,22 +96,21 @@ Result<std::vector<double>> compute_pw(const TarqFile& file, std::size_t t, cons
     if (q.size() < nz * ncol) return too_short("QVAPOR", q.size(), nz * ncol);
     std::vector<double> out(ncol, 0.0);
     if (nz < 2) return out;
-    parallel_for(0, ncol, [&](std::size_t lo, std::size_t hi) {
-        for (std::size_t col = lo; col < hi; ++col) {
-            auto at = [&](std::size_t k) { return k * ncol + col; };
-            // Integrate bottom-up whichever way the column is stored.
-            const bool top_down = p_pa[at(nz - 1)] > p_pa[at(0)];
-            auto level = [&](std::size_t k) { return at(top_down ? nz - 1 - k : k); };
-            auto moisture = [&](std::size_t k) {
-                const double qk = q[level(k)];
-                return qk > 0.0 ? qk : 0.0;
-            };
-            double sum = 0.0;
-            for (std::size_t k = 0; k + 1 < nz; ++k) {
-                sum += 0.5 * (moisture(k) + moisture(k + 1)) * std::fabs(p_pa[level(k)] - p_pa[level(k + 1)]);
-            }
-            out[col] = sum / met::kGravityPw;
+    // One column per point of the 2-D output.
+    for_each_point(ncol, [&](std::size_t col) {
+        auto at = [&](std::size_t k) { return k * ncol + col; };
+        // Integrate bottom-up whichever way the column is stored.
+        const bool top_down = p_pa[at(nz - 1)] > p_pa[at(0)];
+        auto level = [&](std::size_t k) { return at(top_down ? nz - 1 - k : k); };
+        auto moisture = [&](std::size_t k) {
+            const double qk = q[level(k)];
+            return qk > 0.0 ? qk : 0.0;
+        };
+        double sum = 0.0;
+        for (std::size_t k = 0; k + 1 < nz; ++k) {
+            sum += 0.5 * (moisture(k) + moisture(k + 1)) * std::fabs(p_pa[level(k)] - p_pa[level(k + 1)]);
         }
+        out[col] = sum / kGravityPw;
     });
     return out;
 }
@@ -144,7 +133,7 @@ Result<std::vector<double>> compute_rh2m(const TarqFile& file, std::size_t t, co
     TARQ_TRY(const auto q2, q2_lake(file, t, lake_interp(options)));
     TARQ_TRY(const auto psfc_pa, read_var(file, "PSFC", t));
     return per_point(common_length({&t2_k, &q2, &psfc_pa}), [&](std::size_t i) {
-        return met::relative_humidity_from_q(psfc_pa[i] / 100.0, t2_k[i] - met::kKelvinOffset, q2[i]);
+        return met::relative_humidity_from_q(psfc_pa[i] / 100.0, t2_k[i] - kKelvinOffset, q2[i]);
     });
 }
 
