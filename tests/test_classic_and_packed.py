@@ -150,7 +150,7 @@ def test_surface_only_file(tmp_path, fmt):
     f, ref = _tarq.TarqFile(mf.path), _tarq.TarqFile(full.path)
     assert (f.nx, f.ny, f.nz, f.nt) == (mf.nx, mf.ny, mf.nz, 3)
     assert f.times() == ref.times()
-    for name in ("t2", "rh2m", "dp2m", "tv2m", "wspd10", "wdir10", "lat", "lon", "PSFC"):
+    for name in ("t2", "rh2m", "dp2m", "tv2m", "wspd10", "wdir10", "uvmet10", "fosberg", "hdw", "lat", "lon", "PSFC"):
         expected, got = _outcome(ref, name, 2), _outcome(f, name, 2)
         if isinstance(expected, str):  # a row not built yet fails alike
             assert got == expected, name
