@@ -262,6 +262,47 @@ TEST(Hdf5Dataset, ConcurrentReadsAgree) {
     EXPECT_EQ(mismatches, std::vector<int>(4, 0));
 }
 
+// Layout version 4, chunked, with 4-byte sizes and the chunk index `type`
+// (parameters zero) at `address`.
+Image chunked_layout_v4(std::uint64_t address, std::initializer_list<std::uint32_t> chunk, std::uint32_t element,
+                        std::uint8_t type) {
+    Image m{4, 2, 0, static_cast<std::uint8_t>(chunk.size() + 1), 4};
+    for (const std::uint32_t c : chunk) put(m, m.size(), c, 4);
+    put(m, m.size(), element, 4);
+    m.push_back(type);
+    const std::size_t parameters = type == 3 ? 1 : type == 4 ? 5 : type == 5 ? 6 : 0;
+    m.resize(m.size() + parameters, 0);
+    put(m, m.size(), address, 8);
+    return m;
+}
+
+// Chunk indexes of layout version 4 that are not what their layout says.
+TEST(Hdf5Dataset, ChunkIndexFailures) {
+    const auto with_index = [](std::uint8_t type, const Image& index) {
+        const Image header = dataset_header({{1, dataspace({4})}, {3, kF4}, {8, chunked_layout_v4(2000, {2}, 4, type)}});
+        return index.empty() ? one_dataset(header, {}) : one_dataset(header, {{2000, index}});
+    };
+    const Image fahd_bad_size = concat({text("FAHD"), fields({{0, 1}, {0, 1}, {9, 1}, {10, 1}, {2, 8}, {3000, 8}, {0, 4}})});
+    const Image fahd_huge = concat({text("FAHD"), fields({{0, 1}, {0, 1}, {8, 1}, {10, 1}, {1ull << 40, 8}, {3000, 8}, {0, 4}})});
+    struct Case {
+        const char* what;
+        Image image;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"fixed array signature", with_index(3, Image(40, 0)),
+         "Expected FAHD (fixed array header) at 0x7d0, got [0, 0, 0, 0]"},
+        {"fixed array element size", with_index(3, fahd_bad_size), "Malformed chunk index header at 0x7d0"},
+        {"fixed array larger than the file", with_index(3, fahd_huge), "Malformed fixed array header at 0x7d0"},
+        {"extensible array signature", with_index(4, Image(80, 0)),
+         "Expected EAHD (extensible array header) at 0x7d0, got [0, 0, 0, 0]"},
+        {"version 2 B-tree signature", with_index(5, Image(40, 0)),
+         "Expected BTHD (B-tree v2 header) at 0x7d0, got [0, 0, 0, 0]"},
+        {"implicit chunks past the end of the file", with_index(2, Image{}), "failed to fill whole buffer"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(read_error(c.image), c.message) << c.what;
+}
+
 TEST(Hdf5Dataset, ChunkReadFailures) {
     const Image space = dataspace({4});
     const auto chunked = [&](const Image& extra_pipeline) {
