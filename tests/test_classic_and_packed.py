@@ -180,3 +180,17 @@ def test_unreadable_t_is_not_reported_missing(tmp_path):
     with pytest.raises(OSError, match=r"^NetCDF error: Cannot determine grid dimensions: variable 'T' cannot be read: "
                                       r"Unsupported committed \(shared\) datatype$"):
         _tarq.TarqFile(str(path))
+
+
+def test_one_time_reads_only_its_record(tmp_path):
+    """A classic file cut short inside its last record: the earlier times
+    still read, the last one fails cleanly."""
+    mf = build_model_file(tmp_path / "cut.nc", nt=3, file_format="NETCDF3_64BIT_OFFSET")
+    # Every record variable is float32 but Times (19 characters, padded to 20).
+    record_bytes = 20 + sum(4 * v[0].size for v in mf.variables.values() if v.ndim > 2 or v.shape == (3,))
+    with open(mf.path, "r+b") as fh:
+        fh.truncate(fh.seek(0, 2) - record_bytes + 1)
+    f = _tarq.TarqFile(mf.path)
+    np.testing.assert_array_equal(f.getvar("T2", timeidx=1), mf.variables["T2"][1])
+    with pytest.raises(RuntimeError, match="^NetCDF error: failed to fill whole buffer$"):
+        f.getvar("T2", timeidx=2)
