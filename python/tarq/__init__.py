@@ -1,6 +1,6 @@
 """tarq: meteorological diagnostics from TARQ regional weather model output files.
 
-Open a netCDF-4 output file with :class:`TarqFile` and ask :func:`getvar` for any
+Open an output file (netCDF-4 or classic netCDF) with :class:`TarqFile` and ask :func:`getvar` for any
 of the catalogued diagnostics (see :func:`list_variables`) or any stored variable.
 """
 
