@@ -1,7 +1,8 @@
 """tarq: meteorological diagnostics from TARQ regional weather model output files.
 
-Open an output file (netCDF-4 or classic netCDF) with :class:`TarqFile` and ask :func:`getvar` for any
-of the catalogued diagnostics (see :func:`list_variables`) or any stored variable.
+Open an output file (netCDF-4 or classic netCDF) with :class:`TarqFile` and ask
+:func:`getvar` for any of the catalogued diagnostics (see :func:`list_variables`)
+or any stored variable.
 """
 
 from tarq._tarq import InternalError, TarqFile, getvar, list_variables
