@@ -119,7 +119,9 @@ Result<std::string> read_name(Cursor& in) {
     const auto length = in.count();
     if (!length) return malformed("truncated");
     if (*length == 0) return malformed("empty name");
-    if (!in.plausible(padded4(*length), 1)) return malformed("name of " + std::to_string(*length) + " bytes");
+    // Bounded by the file before padding, so that the padding cannot wrap.
+    if (!in.plausible(*length, 1) || !in.plausible(padded4(*length), 1))
+        return malformed("name of " + std::to_string(*length) + " bytes");
     const auto bytes = in.take(padded4(*length));
     if (!bytes) return malformed("truncated");
     return hdf5::utf8_lossy(bytes->first(*length));
@@ -161,7 +163,7 @@ Result<std::vector<Attribute>> read_attributes(Cursor& in) {
         const auto n = in.count();
         if (!n) return malformed("truncated");
         const auto bytes = checked_mul(*n, element_size(type.type));
-        if (!bytes || !in.plausible(padded4(*bytes), 1))
+        if (!bytes || !in.plausible(*bytes, 1) || !in.plausible(padded4(*bytes), 1))
             return malformed("attribute '" + name + "' of " + std::to_string(*n) + " values");
         const auto values = in.take(padded4(*bytes));
         if (!values) return malformed("truncated");
