@@ -1,4 +1,6 @@
 #include <array>
+#include <cmath>
+#include <limits>
 #include <string>
 
 #include "file/tarq_file.h"
@@ -48,6 +50,18 @@ std::optional<GridDims> surface_grid(const ModelReader& reader) {
     return GridDims{.nx = *nx, .ny = *ny, .nz = reader.dimension_size("bottom_top").value_or(0), .nt = *nt};
 }
 
+MapProjection map_projection(const ModelReader& reader) {
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    MapProjection projection;
+    const double code = reader.attr_f64("MAP_PROJ").value_or(0.0);
+    // Anything but a small whole number is no projection this reader knows.
+    if (code >= 0.0 && code <= 100.0 && code == std::trunc(code)) projection.map_proj = static_cast<int>(code);
+    projection.truelat1 = reader.attr_f64("TRUELAT1").value_or(kNaN);
+    projection.truelat2 = reader.attr_f64("TRUELAT2").value_or(kNaN);
+    projection.stand_lon = reader.attr_f64("STAND_LON").value_or(kNaN);
+    return projection;
+}
+
 }  // namespace
 
 Result<GridDims> grid_dims(const ModelReader& reader) {
@@ -81,6 +95,7 @@ Result<std::unique_ptr<TarqFile>> open_tarq_file(std::string_view path) {
     file->nz_stag = staggered_size(*file->reader, "PH", 1, grid.nz + 1);
     file->dx = spacing(*file->reader, "DX");
     file->dy = spacing(*file->reader, "DY");
+    file->projection = map_projection(*file->reader);
     return file;
 }
 

@@ -4,6 +4,7 @@
 // its only mutable part and has its own lock.
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,6 +15,16 @@
 #include "util/error.h"
 
 namespace tarq {
+
+// The map projection as the root attributes describe it, read once at opening.
+// MAP_PROJ is 0 and the latitudes and longitude NaN where an attribute is
+// missing or not a number.
+struct MapProjection {
+    int map_proj = 0;
+    double truelat1 = std::numeric_limits<double>::quiet_NaN();   // degrees
+    double truelat2 = std::numeric_limits<double>::quiet_NaN();   // degrees
+    double stand_lon = std::numeric_limits<double>::quiet_NaN();  // degrees
+};
 
 struct TarqFile {
     TarqFile(std::string path, std::unique_ptr<ModelReader> reader)
@@ -30,6 +41,7 @@ struct TarqFile {
     std::uint64_t nz_stag = 0;  // full levels of W, PH, PHB
     double dx = 1000.0;         // m
     double dy = 1000.0;         // m
+    MapProjection projection;
     mutable FieldCache cache;
 };
 
