@@ -138,7 +138,7 @@ def test_fill_and_missing_values_only_where_packed(tmp_path, fmt):
     np.testing.assert_array_equal(f.getvar("PSFC")[0], [1.0, 7.0, 3.0, 4.0])
 
 
-SURFACE = ("T2", "Q2", "PSFC", "U10", "V10", "XLAT", "XLONG")
+SURFACE = ("T2", "Q2", "PSFC", "U10", "V10", "XLAT", "XLONG", "COSALPHA", "SINALPHA")
 
 
 @pytest.mark.parametrize("fmt", ["NETCDF4", "NETCDF3_CLASSIC"])
