@@ -82,3 +82,30 @@ def getvar(
 
 def list_variables() -> list[tuple[str, str, str]]:
     """List all supported variable names."""
+
+def interp_levels(
+    field: npt.ArrayLike,
+    vertical: npt.ArrayLike,
+    levels: npt.ArrayLike,
+    *,
+    log_p: bool = False,
+    extrapolate: bool = False,
+) -> npt.NDArray[np.float64]:
+    """Interpolate a field to fixed vertical levels.
+
+    field is [..., nz, ny, nx] with level 0 lowest; vertical is its vertical
+    coordinate, [nz, ny, nx] or the shape of field, running either way in each
+    column; levels is 1-D, in the unit of vertical. The result is
+    [..., len(levels), ny, nx] float64. Interpolation is linear in the coordinate,
+    or in its natural logarithm with log_p=True (for pressure). In each column the
+    levels are scanned from the lowest: a level equal to the target gives its
+    value, else the first pair bracketing it is interpolated. A target outside the
+    column is NaN; with extrapolate=True it takes the value of the nearer end of
+    the column (below ground, the lowest level's value). Runs over the columns in
+    parallel.
+    """
+
+def _describe_variable(
+    tarqfile: TarqFile, name: str, units: str | None = None
+) -> tuple[str, str, str, bool, tuple[int, ...]]: ...
+def _numeric_attributes(tarqfile: TarqFile) -> dict[str, float]: ...

@@ -27,18 +27,6 @@ Shape registry_shape(const TarqFile& file, bool is_3d, std::size_t length) {
     return base;
 }
 
-// Shape of a stored variable's slab, guessed from its length alone.
-Shape raw_shape(const TarqFile& file, std::size_t length) {
-    const std::uint64_t plane_sizes[] = {file.ny, file.nx};
-    const std::uint64_t volume_sizes[] = {file.nz, file.ny, file.nx};
-    const auto plane = hdf5::element_count(plane_sizes);
-    const auto volume = hdf5::element_count(volume_sizes);
-    if (plane && length == *plane) return {file.ny, file.nx};
-    if (volume && length == *volume) return {file.nz, file.ny, file.nx};
-    if (plane && *plane != 0 && length % *plane == 0) return {length / *plane, file.ny, file.nx};
-    return {length};
-}
-
 Result<VarOutput> compute_registry_row(const TarqFile& file, const VarSpec& row, std::size_t t,
                                        const ComputeOptions& options) {
     TARQ_TRY(auto data, row.compute(file, t, options));
@@ -80,6 +68,17 @@ Result<VarOutput> read_raw_variable(const TarqFile& file, std::string_view name,
 }
 
 }  // namespace
+
+std::vector<std::size_t> raw_shape(const TarqFile& file, std::size_t length) {
+    const std::uint64_t plane_sizes[] = {file.ny, file.nx};
+    const std::uint64_t volume_sizes[] = {file.nz, file.ny, file.nx};
+    const auto plane = hdf5::element_count(plane_sizes);
+    const auto volume = hdf5::element_count(volume_sizes);
+    if (plane && length == *plane) return {file.ny, file.nx};
+    if (volume && length == *volume) return {file.nz, file.ny, file.nx};
+    if (plane && *plane != 0 && length % *plane == 0) return {length / *plane, file.ny, file.nx};
+    return {length};
+}
 
 std::optional<std::string_view> guess_raw_units(std::string_view upper_name) {
     static constexpr std::pair<std::string_view, std::string_view> kKnownUnits[] = {
