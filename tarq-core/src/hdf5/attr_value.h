@@ -6,6 +6,8 @@
 #include <string>
 #include <variant>
 
+#include "util/error.h"
+
 namespace tarq {
 
 // F64, F32 and I32 hold the first element of a numeric attribute; every other
@@ -17,5 +19,15 @@ struct AttrValue {
     // (scale_factor, add_offset, _FillValue, missing_value).
     std::optional<double> number;
 };
+
+// A global attribute as float64: F64, F32 and I32 widen exactly; text is
+// AttrType "'{name}' is not numeric".
+[[nodiscard]] inline Result<double> attr_value_f64(const std::string& name, const AttrValue& attribute) {
+    const auto& value = attribute.value;
+    if (const auto* d = std::get_if<double>(&value)) return *d;
+    if (const auto* f = std::get_if<float>(&value)) return static_cast<double>(*f);
+    if (const auto* i = std::get_if<std::int32_t>(&value)) return static_cast<double>(*i);
+    return fail(ErrorKind::AttrType, "'" + name + "' is not numeric");
+}
 
 }  // namespace tarq

@@ -94,11 +94,7 @@ Result<double> Hdf5File::attr_f64(std::string_view name) const {
     const std::string key(name);
     const auto found = state_->attributes.find(key);
     if (found == state_->attributes.end()) return fail(ErrorKind::AttrNotFound, key);
-    const auto& value = found->second.value;
-    if (const auto* d = std::get_if<double>(&value)) return *d;
-    if (const auto* f = std::get_if<float>(&value)) return static_cast<double>(*f);
-    if (const auto* i = std::get_if<std::int32_t>(&value)) return static_cast<double>(*i);
-    return fail(ErrorKind::AttrType, "'" + key + "' is not numeric");
+    return attr_value_f64(key, found->second);
 }
 
 Result<std::optional<double>> Hdf5File::member_attr_f64(std::string_view member, std::string_view attribute) const {

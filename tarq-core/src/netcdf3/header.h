@@ -1,6 +1,6 @@
 #pragma once
 // The header of a classic netCDF file: CDF-1 (classic), CDF-2 (64-bit offset)
-// and CDF-5 (64-bit data), as the netCDF Classic Format Specification lays
+// and CDF-5 (64-bit data), as Unidata's description of the classic format lays
 // it out. Every field is big-endian; every count and offset is untrusted and
 // checked against the file's size before anything is allocated for it.
 

@@ -104,11 +104,7 @@ Result<double> Netcdf3File::attr_f64(std::string_view name) const {
     const auto& attributes = state_->header.attributes;
     const auto found = std::find_if(attributes.begin(), attributes.end(), [&](const auto& a) { return a.name == key; });
     if (found == attributes.end()) return fail(ErrorKind::AttrNotFound, key);
-    const auto& value = found->value.value;
-    if (const auto* d = std::get_if<double>(&value)) return *d;
-    if (const auto* f = std::get_if<float>(&value)) return static_cast<double>(*f);
-    if (const auto* i = std::get_if<std::int32_t>(&value)) return static_cast<double>(*i);
-    return fail(ErrorKind::AttrType, "'" + key + "' is not numeric");
+    return attr_value_f64(key, found->value);
 }
 
 Result<std::optional<double>> Netcdf3File::member_attr_f64(std::string_view variable,
