@@ -33,11 +33,16 @@ PyObject* tarq_file_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
         if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:TarqFile", const_cast<char**>(keywords), &path)) {
             return nullptr;
         }
-        if (!PyUnicode_Check(path)) {
-            PyErr_Format(PyExc_TypeError, "TarqFile() argument 'path' must be str, not %.200s", Py_TYPE(path)->tp_name);
+        // Any path-like object, as open() takes it: str, bytes or os.PathLike.
+        PyRef fs_path(PyOS_FSPath(path));
+        if (!fs_path) {
+            if (!PyErr_ExceptionMatches(PyExc_TypeError)) return nullptr;
+            PyErr_Clear();
+            PyErr_Format(PyExc_TypeError, "TarqFile() argument 'path' must be str, bytes or os.PathLike, not %.200s",
+                         Py_TYPE(path)->tp_name);
             return nullptr;
         }
-        PyRef os_path(PyUnicode_EncodeFSDefault(path));
+        PyRef os_path(PyBytes_Check(fs_path.get()) ? fs_path.release() : PyUnicode_EncodeFSDefault(fs_path.get()));
         if (!os_path) return nullptr;
         auto record = open_tarq_file(std::string_view(PyBytes_AS_STRING(os_path.get()),
                                                       static_cast<std::size_t>(PyBytes_GET_SIZE(os_path.get()))));
