@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the HDF5 reader's libFuzzer target with AddressSanitizer and
+# Builds the file readers' libFuzzer target (HDF5 and classic netCDF) with AddressSanitizer and
 # UndefinedBehaviorSanitizer and runs it, seeded with the h5py/netCDF4 corpus
 # and the saved regressions. Skips quietly when clang-19 is not installed.
 #   FUZZ_SECONDS   run time (default 60)
@@ -18,7 +18,8 @@ seconds=${FUZZ_SECONDS:-60}
 out=${FUZZ_OUT:-build/fuzz}
 mkdir -p "$out/corpus" "$out/artifacts"
 
-sources=(tarq-core/src/hdf5/*.cpp tarq-core/src/util/error.cpp tarq-core/src/util/huge_pages.cpp)
+sources=(tarq-core/src/hdf5/*.cpp tarq-core/src/netcdf3/*.cpp tarq-core/src/util/error.cpp
+         tarq-core/src/util/huge_pages.cpp)
 "$CXX" -std=c++23 -O1 -g -fno-omit-frame-pointer \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     -Itarq-core/src -Itarq-core/tests \

@@ -158,8 +158,8 @@ PyObject* numeric_attributes(PyObject*, PyObject* file_obj) {
         if (file == nullptr) return nullptr;
         PyRef dict(PyDict_New());
         if (!dict) return nullptr;
-        for (const std::string& name : file->hdf5.attribute_names()) {
-            auto value = file->hdf5.attr_f64(name);
+        for (const std::string& name : file->reader->attribute_names()) {
+            auto value = file->reader->attr_f64(name);
             if (!value) continue;
             PyRef key(utf8(name));
             PyRef number(PyFloat_FromDouble(*value));

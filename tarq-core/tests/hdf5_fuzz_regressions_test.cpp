@@ -18,6 +18,7 @@ TEST(Hdf5FuzzRegressions, EveryInputIsHandled) {
         if (!entry.is_regular_file()) continue;
         SCOPED_TRACE(entry.path().filename().string());
         exercise_hdf5_file(entry.path().string());
+        exercise_netcdf3_file(entry.path().string());
         ++replayed;
     }
     EXPECT_GT(replayed, 0);

@@ -44,10 +44,10 @@ Result<VarDescription> describe_variable(const TarqFile& file, std::string_view 
                                          const std::optional<std::string>& units) {
     if (const VarSpec* row = lookup_variable(name)) return describe_row(file, *row, units);
     std::string found(name);
-    auto dims = file.hdf5.shape(found);
+    auto dims = file.reader->shape(found);
     if (!dims) {
         found = unicode_upper(name);
-        dims = file.hdf5.shape(found);
+        dims = file.reader->shape(found);
     }
     const auto length = dims ? slab_length(file, *dims) : std::nullopt;
     if (!length) {

@@ -17,9 +17,9 @@
 namespace tarq {
 
 // One time slab of a stored variable as float64: the stored dimensions without
-// the first. A variable of fewer than 2 dimensions is returned whole, and so is
-// a static field stored as exactly [ny, nx] (files rewritten without a time
-// dimension).
+// the first. A variable of fewer than 2 dimensions is returned whole, and so
+// is a static field stored as exactly [ny, nx] (files rewritten without a
+// time dimension). A packed variable (scale_factor, add_offset) is unpacked.
 [[nodiscard]] Result<std::vector<double>> read_var(const TarqFile& file, std::string_view name, std::size_t t);
 
 // [nz][ny][nx] unless noted.

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "file/accessors.h"
+#include "file/packing.h"
 #include "file/sizes.h"
 #include "hdf5/dataspace.h"
 
@@ -23,7 +24,7 @@ bool is_static_grid_field(const TarqFile& file, std::span<const std::uint64_t> d
 // A static [ny, nx] field, returned whole for every time index.
 Result<std::vector<double>> read_static_field(const TarqFile& file, std::string_view name,
                                               std::span<const std::uint64_t> dims) {
-    TARQ_TRY(auto values, file.hdf5.read_f64(name));
+    TARQ_TRY(auto values, file.reader->read_f64(name));
     if (values.size() != file.ny * file.nx) {
         return fail(ErrorKind::DimMismatch, "variable '" + std::string(name) + "' holds " +
                                                 std::to_string(values.size()) + " values, not the " +
@@ -33,11 +34,9 @@ Result<std::vector<double>> read_static_field(const TarqFile& file, std::string_
     return values;
 }
 
-}  // namespace
-
-Result<std::vector<double>> read_var(const TarqFile& file, std::string_view name, std::size_t t) {
-    TARQ_TRY(const auto dims, file.hdf5.shape(name));
-    if (dims.size() < 2) return file.hdf5.read_f64(name);
+Result<std::vector<double>> read_stored(const TarqFile& file, std::string_view name, std::size_t t) {
+    TARQ_TRY(const auto dims, file.reader->shape(name));
+    if (dims.size() < 2) return file.reader->read_f64(name);
     if (is_static_grid_field(file, dims)) return read_static_field(file, name, dims);
 
     // The first dimension is time. Only the chunks of time t are read; a slab
@@ -47,10 +46,17 @@ Result<std::vector<double>> read_var(const TarqFile& file, std::string_view name
     if (!slab) return std::unexpected(slab_out_of_range(name, t, dims));
     if (*slab == 0) return std::vector<double>{};
     if (t >= dims[0]) return std::unexpected(slab_out_of_range(name, t, dims));
-    TARQ_TRY(auto values, file.hdf5.read_f64_slab(name, t));
+    TARQ_TRY(auto values, file.reader->read_f64_slab(name, t));
     if (values.size() < *slab) return std::unexpected(slab_out_of_range(name, t, dims));
     values.resize(*slab);
     return values;
+}
+
+}  // namespace
+
+Result<std::vector<double>> read_var(const TarqFile& file, std::string_view name, std::size_t t) {
+    TARQ_TRY(auto values, read_stored(file, name, t));
+    return unpacked(*file.reader, name, std::move(values));
 }
 
 }  // namespace tarq

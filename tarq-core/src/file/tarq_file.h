@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "file/field_cache.h"
-#include "hdf5/hdf5_file.h"
+#include "file/model_reader.h"
 #include "util/error.h"
 
 namespace tarq {
@@ -27,10 +27,11 @@ struct MapProjection {
 };
 
 struct TarqFile {
-    TarqFile(std::string path, Hdf5File hdf5) : path(std::move(path)), hdf5(std::move(hdf5)) {}
+    TarqFile(std::string path, std::unique_ptr<ModelReader> reader)
+        : path(std::move(path)), reader(std::move(reader)) {}
 
     std::string path;  // exactly as the caller gave it
-    Hdf5File hdf5;
+    std::unique_ptr<ModelReader> reader;  // never null
     std::uint64_t nx = 0;       // west-east mass points
     std::uint64_t ny = 0;       // south-north mass points
     std::uint64_t nz = 0;       // mass (half) levels
@@ -51,8 +52,10 @@ struct GridDims {
     std::uint64_t nt = 0;
 };
 
-// Grid sizes from the shape of T, [Time, nz, ny, nx].
-[[nodiscard]] Result<GridDims> grid_dims(const Hdf5File& hdf5);
+// Grid sizes from the shape of T, [Time, nz, ny, nx]; for a file without T
+// (2-D fields only), from its dimensions and 2-D fields (nz 0 unless the file
+// has a bottom_top dimension).
+[[nodiscard]] Result<GridDims> grid_dims(const ModelReader& reader);
 
 [[nodiscard]] Result<std::unique_ptr<TarqFile>> open_tarq_file(std::string_view path);
 
