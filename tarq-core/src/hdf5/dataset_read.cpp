@@ -196,6 +196,13 @@ void convert_run(const DecodedChunk& chunk, const Datatype& datatype, std::uint6
     switch (datatype.type) {
         case ElementType::F64: return convert_elements<double>(chunk, first, count, be, out);
         case ElementType::F32: return convert_elements<float>(chunk, first, count, be, out);
+        case ElementType::I16:
+            if (datatype.is_signed) return convert_elements<std::int16_t>(chunk, first, count, be, out);
+            return convert_elements<std::uint16_t>(chunk, first, count, be, out);
+        case ElementType::I64:
+            // Magnitudes above 2^53 round to the nearest float64, as NumPy does.
+            if (datatype.is_signed) return convert_elements<std::int64_t>(chunk, first, count, be, out);
+            return convert_elements<std::uint64_t>(chunk, first, count, be, out);
         case ElementType::I32:
             if (datatype.is_signed) return convert_elements<std::int32_t>(chunk, first, count, be, out);
             return convert_elements<std::uint32_t>(chunk, first, count, be, out);
