@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "compute/option_checks.h"
 #include "compute/registry.h"
 #include "compute/units.h"
 #include "file/accessors.h"
@@ -27,8 +28,13 @@ Shape registry_shape(const TarqFile& file, bool is_3d, std::size_t length) {
     return base;
 }
 
-// Shape of a stored variable's slab, guessed from its length alone.
-Shape raw_shape(const TarqFile& file, std::size_t length) {
+// Shape of a stored variable's slab: a variable without a time dimension
+// keeps its stored shape where the result can have it (2 to 4 dimensions);
+// otherwise the shape is guessed from the length alone.
+Shape raw_shape(const TarqFile& file, const StoredField& field) {
+    const std::size_t length = field.values.size();
+    if (field.whole && field.shape.size() >= 2 && field.shape.size() <= 4)
+        return Shape(field.shape.begin(), field.shape.end());
     const std::uint64_t plane_sizes[] = {file.ny, file.nx};
     const std::uint64_t volume_sizes[] = {file.nz, file.ny, file.nx};
     const auto plane = hdf5::element_count(plane_sizes);
@@ -41,6 +47,7 @@ Shape raw_shape(const TarqFile& file, std::size_t length) {
 
 Result<VarOutput> compute_registry_row(const TarqFile& file, const VarSpec& row, std::size_t t,
                                        const ComputeOptions& options) {
+    if (auto usable = check_options(options); !usable) return std::unexpected(usable.error());
     TARQ_TRY(auto data, row.compute(file, t, options));
     std::string units(row.units);
     if (options.units) {
@@ -59,11 +66,18 @@ Result<VarOutput> compute_registry_row(const TarqFile& file, const VarSpec& row,
 Result<VarOutput> read_raw_variable(const TarqFile& file, std::string_view name, std::size_t t,
                                     const ComputeOptions& options) {
     const std::string upper = unicode_upper(name);
-    auto data = read_var(file, name, t);
-    if (!data) data = read_var(file, upper, t);
+    auto data = read_stored(file, name, t);
     if (!data) {
-        return fail(ErrorKind::UnknownVar,
-                    std::string(name) + " (not in computed registry and not found as raw variable in file)");
+        auto as_upper = read_stored(file, upper, t);
+        if (!as_upper) {
+            // A member that cannot be read reports why; only a name the file
+            // does not hold is unknown.
+            if (data.error().kind != ErrorKind::VarNotFound) return std::unexpected(data.error());
+            if (as_upper.error().kind != ErrorKind::VarNotFound) return std::unexpected(as_upper.error());
+            return fail(ErrorKind::UnknownVar,
+                        std::string(name) + " (not in computed registry and not found as raw variable in file)");
+        }
+        data = std::move(as_upper);
     }
     const auto guessed = guess_raw_units(upper);
     std::string units(guessed.value_or(""));
@@ -71,12 +85,13 @@ Result<VarOutput> read_raw_variable(const TarqFile& file, std::string_view name,
         if (guessed) {
             auto from = parse_unit(*guessed);
             auto to = parse_unit(*options.units);
-            if (from && to) (void)convert_units(*data, *from, *to);
+            if (from && to) (void)convert_units(data->values, *from, *to);
         }
         units = *options.units;
     }
-    Shape shape = raw_shape(file, data->size());
-    return VarOutput{std::move(*data), std::move(shape), std::move(units), "Raw TARQ variable: " + std::string(name)};
+    Shape shape = raw_shape(file, *data);
+    return VarOutput{std::move(data->values), std::move(shape), std::move(units),
+                     "Raw TARQ variable: " + std::string(name)};
 }
 
 }  // namespace

@@ -47,10 +47,10 @@ Result<ColumnInputs> load_columns(const TarqFile& file, std::size_t t) {
     TARQ_TRY(in.qvapor, read_var(file, "QVAPOR", t));
     TARQ_TRY(in.z_agl, height_agl(file, t));
     const std::size_t need = in.nz * in.ncol;
-    if (in.p_hpa.size() < need) return too_short("pressure", in.p_hpa.size(), need);
-    if (in.t_c.size() < need) return too_short("temperature", in.t_c.size(), need);
-    if (in.z_agl.size() < need) return too_short("height_agl", in.z_agl.size(), need);
-    if (in.qvapor.size() < need) return too_short("QVAPOR", in.qvapor.size(), need);
+    if (in.p_hpa.size() != need) return wrong_length("pressure", in.p_hpa.size(), need);
+    if (in.t_c.size() != need) return wrong_length("temperature", in.t_c.size(), need);
+    if (in.z_agl.size() != need) return wrong_length("height_agl", in.z_agl.size(), need);
+    if (in.qvapor.size() != need) return wrong_length("QVAPOR", in.qvapor.size(), need);
     return in;
 }
 
@@ -73,9 +73,9 @@ Result<SurfaceInputs> load_surface(const TarqFile& file, std::size_t t, double l
     TARQ_TRY(in.t2_k, t2_lake(file, t, lake_interp));
     TARQ_TRY(in.q2, q2_lake(file, t, lake_interp));
     const std::size_t need = file.nx * file.ny;
-    if (in.psfc_pa.size() < need) return too_short("PSFC", in.psfc_pa.size(), need);
-    if (in.t2_k.size() < need) return too_short("T2", in.t2_k.size(), need);
-    if (in.q2.size() < need) return too_short("Q2", in.q2.size(), need);
+    if (in.psfc_pa.size() != need) return wrong_length("PSFC", in.psfc_pa.size(), need);
+    if (in.t2_k.size() != need) return wrong_length("T2", in.t2_k.size(), need);
+    if (in.q2.size() != need) return wrong_length("Q2", in.q2.size(), need);
     return in;
 }
 

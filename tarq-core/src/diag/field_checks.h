@@ -2,17 +2,38 @@
 // Errors shared by the diagnostics families.
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "util/error.h"
 
 namespace tarq {
 
-// DimMismatch for an input field that holds fewer values than the grid needs.
-[[nodiscard]] inline std::unexpected<TarqError> too_short(std::string_view name, std::size_t have, std::size_t need) {
+// DimMismatch for an input field whose length is not what the grid needs: a
+// short field would be read past its end, a long one at the wrong stride.
+[[nodiscard]] inline std::unexpected<TarqError> wrong_length(std::string_view name, std::size_t have,
+                                                             std::size_t need) {
     return fail(ErrorKind::DimMismatch, std::string(name) + " holds " + std::to_string(have) +
                                             " values where the grid needs " + std::to_string(need));
+}
+
+// The same error under its earlier name; callers compare with != need.
+[[nodiscard]] inline std::unexpected<TarqError> too_short(std::string_view name, std::size_t have, std::size_t need) {
+    return wrong_length(name, have, need);
+}
+
+using NamedField = std::pair<std::string_view, const std::vector<double>*>;
+
+// `need` when every input holds exactly `need` values, else the error naming
+// the first that does not.
+[[nodiscard]] inline Result<std::size_t> same_length(std::initializer_list<NamedField> inputs, std::size_t need) {
+    for (const auto& [name, field] : inputs) {
+        if (field->size() != need) return wrong_length(name, field->size(), need);
+    }
+    return need;
 }
 
 }  // namespace tarq

@@ -26,11 +26,8 @@ std::vector<double> per_point(std::size_t n, const Fn& fn) {
     return out;
 }
 
-std::size_t common_length(std::initializer_list<const std::vector<double>*> inputs) {
-    std::size_t n = inputs.size() == 0 ? 0 : (*inputs.begin())->size();
-    for (const auto* v : inputs) n = std::min(n, v->size());
-    return n;
-}
+std::size_t volume(const TarqFile& file) { return file.nz * file.ny * file.nx; }
+std::size_t plane(const TarqFile& file) { return file.ny * file.nx; }
 
 double lake_interp(const ComputeOptions& options) { return options.lake_interp.value_or(0.0); }
 
@@ -53,20 +50,23 @@ Result<std::vector<double>> compute_theta(const TarqFile& file, std::size_t t, c
 Result<std::vector<double>> compute_tv(const TarqFile& file, std::size_t t, const ComputeOptions&) {
     TARQ_TRY(const auto t_k, temperature(file, t));
     TARQ_TRY(const auto q, qvapor(file, t));
-    return per_point(common_length({&t_k, &q}), [&](std::size_t i) { return met::virtual_temperature_k(t_k[i], q[i]); });
+    TARQ_TRY(const std::size_t n, same_length({{"temperature", &t_k}, {"QVAPOR", &q}}, volume(file)));
+    return per_point(n, [&](std::size_t i) { return met::virtual_temperature_k(t_k[i], q[i]); });
 }
 
 Result<std::vector<double>> compute_td(const TarqFile& file, std::size_t t, const ComputeOptions&) {
     TARQ_TRY(const auto p_hpa, pressure_hpa(file, t));
     TARQ_TRY(const auto q, qvapor(file, t));
-    return per_point(common_length({&p_hpa, &q}), [&](std::size_t i) { return met::dewpoint_from_q(q[i], p_hpa[i]); });
+    TARQ_TRY(const std::size_t n, same_length({{"pressure", &p_hpa}, {"QVAPOR", &q}}, volume(file)));
+    return per_point(n, [&](std::size_t i) { return met::dewpoint_from_q(q[i], p_hpa[i]); });
 }
 
 Result<std::vector<double>> compute_rh(const TarqFile& file, std::size_t t, const ComputeOptions&) {
     TARQ_TRY(const auto p_hpa, pressure_hpa(file, t));
     TARQ_TRY(const auto t_c, temperature_c(file, t));
     TARQ_TRY(const auto q, qvapor(file, t));
-    return per_point(common_length({&p_hpa, &t_c, &q}),
+    TARQ_TRY(const std::size_t n, same_length({{"pressure", &p_hpa}, {"temperature", &t_c}, {"QVAPOR", &q}}, volume(file)));
+    return per_point(n,
                      [&](std::size_t i) { return met::relative_humidity_from_q(p_hpa[i], t_c[i], q[i]); });
 }
 
@@ -74,7 +74,8 @@ Result<std::vector<double>> compute_twb(const TarqFile& file, std::size_t t, con
     TARQ_TRY(const auto p_hpa, pressure_hpa(file, t));
     TARQ_TRY(const auto t_c, temperature_c(file, t));
     TARQ_TRY(const auto q, qvapor(file, t));
-    return per_point(common_length({&p_hpa, &t_c, &q}), [&](std::size_t i) {
+    TARQ_TRY(const std::size_t n, same_length({{"pressure", &p_hpa}, {"temperature", &t_c}, {"QVAPOR", &q}}, volume(file)));
+    return per_point(n, [&](std::size_t i) {
         const double td_c = met::dewpoint_from_q(q[i], p_hpa[i]);
         return met::wet_bulb(p_hpa[i], t_c[i], td_c) + met::kKelvinOffset;
     });
@@ -84,7 +85,8 @@ Result<std::vector<double>> compute_theta_e(const TarqFile& file, std::size_t t,
     TARQ_TRY(const auto p_hpa, pressure_hpa(file, t));
     TARQ_TRY(const auto t_c, temperature_c(file, t));
     TARQ_TRY(const auto q, qvapor(file, t));
-    return per_point(common_length({&p_hpa, &t_c, &q}),
+    TARQ_TRY(const std::size_t n, same_length({{"pressure", &p_hpa}, {"temperature", &t_c}, {"QVAPOR", &q}}, volume(file)));
+    return per_point(n,
                      [&](std::size_t i) { return met::theta_e_bolton(p_hpa[i], t_c[i], q[i]); });
 }
 
@@ -102,8 +104,8 @@ Result<std::vector<double>> compute_pw(const TarqFile& file, std::size_t t, cons
     TARQ_TRY(const auto q, qvapor(file, t));
     const std::size_t ncol = file.nx * file.ny;
     const std::size_t nz = file.nz;
-    if (p_pa.size() < nz * ncol) return too_short("pressure", p_pa.size(), nz * ncol);
-    if (q.size() < nz * ncol) return too_short("QVAPOR", q.size(), nz * ncol);
+    if (p_pa.size() != nz * ncol) return wrong_length("pressure", p_pa.size(), nz * ncol);
+    if (q.size() != nz * ncol) return wrong_length("QVAPOR", q.size(), nz * ncol);
     std::vector<double> out(ncol, 0.0);
     if (nz < 2) return out;
     parallel_for(0, ncol, [&](std::size_t lo, std::size_t hi) {
@@ -133,7 +135,7 @@ Result<std::vector<double>> compute_t2(const TarqFile& file, std::size_t t, cons
 Result<std::vector<double>> compute_tv2m(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
     TARQ_TRY(const auto t2_k, t2_lake(file, t, lake_interp(options)));
     TARQ_TRY(const auto q2, q2_lake(file, t, lake_interp(options)));
-    const std::size_t n = common_length({&t2_k, &q2});
+    TARQ_TRY(const std::size_t n, same_length({{"T2", &t2_k}, {"Q2", &q2}}, plane(file)));
     std::vector<double> out(n);
     for (std::size_t i = 0; i < n; ++i) out[i] = met::virtual_temperature_k(t2_k[i], q2[i]);
     return out;
@@ -143,7 +145,8 @@ Result<std::vector<double>> compute_rh2m(const TarqFile& file, std::size_t t, co
     TARQ_TRY(const auto t2_k, t2_lake(file, t, lake_interp(options)));
     TARQ_TRY(const auto q2, q2_lake(file, t, lake_interp(options)));
     TARQ_TRY(const auto psfc_pa, read_var(file, "PSFC", t));
-    return per_point(common_length({&t2_k, &q2, &psfc_pa}), [&](std::size_t i) {
+    TARQ_TRY(const std::size_t n, same_length({{"T2", &t2_k}, {"Q2", &q2}, {"PSFC", &psfc_pa}}, plane(file)));
+    return per_point(n, [&](std::size_t i) {
         return met::relative_humidity_from_q(psfc_pa[i] / 100.0, t2_k[i] - met::kKelvinOffset, q2[i]);
     });
 }
@@ -151,7 +154,8 @@ Result<std::vector<double>> compute_rh2m(const TarqFile& file, std::size_t t, co
 Result<std::vector<double>> compute_dp2m(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
     TARQ_TRY(const auto q2, q2_lake(file, t, lake_interp(options)));
     TARQ_TRY(const auto psfc_pa, read_var(file, "PSFC", t));
-    return per_point(common_length({&q2, &psfc_pa}),
+    TARQ_TRY(const std::size_t n, same_length({{"Q2", &q2}, {"PSFC", &psfc_pa}}, plane(file)));
+    return per_point(n,
                      [&](std::size_t i) { return met::dewpoint_from_q(q2[i], psfc_pa[i] / 100.0); });
 }
 

@@ -10,6 +10,7 @@
 #include "file/destagger.h"
 #include "file/field_cache.h"
 #include "file/lakes.h"
+#include "file/model_grids.h"
 #include "file/sizes.h"
 #include "hdf5/dataspace.h"
 #include "util/thread_pool.h"
@@ -46,16 +47,13 @@ Field map(Field a, F f) {
     return a;
 }
 
-// DimMismatch when a field holds fewer values than its grid (or the grid's
-// size overflows), so that no loop reads past the data.
-std::optional<TarqError> short_field(std::string_view what, const Field& values, std::size_t t,
-                                     std::initializer_list<std::uint64_t> grid) {
-    const std::span<const std::uint64_t> sizes(grid.begin(), grid.size());
-    const auto needed = hdf5::element_count(sizes);
-    if (needed && values.size() >= *needed) return std::nullopt;
-    return TarqError{ErrorKind::DimMismatch, std::string(what) + " holds " + std::to_string(values.size()) +
-                                                 " values for time index " + std::to_string(t) +
-                                                 ", fewer than its grid " + format_dims(sizes) + " needs"};
+// DimMismatch unless a field holds exactly one time of its grid: a short field
+// would be read past its end, a long one at the wrong stride.
+std::optional<TarqError> wrong_size(std::string_view what, const Field& values, std::size_t t, Grid grid,
+                                    const TarqFile& file) {
+    auto checked = check_grid_length(file, what, t, values.size(), grid);
+    if (checked) return std::nullopt;
+    return checked.error();
 }
 
 // "lake_mask_{t}_{area}", the area in the shortest plain decimal digits that
@@ -71,7 +69,7 @@ Result<Field> filled_two_metre_field(const TarqFile& file, std::string_view name
     TARQ_TRY(Field raw, read_var(file, name, t));
     if (!(lake_interp > 0.0)) return raw;
     TARQ_TRY(const auto mask, lake_mask(file, t, lake_interp));
-    if (auto e = short_field(name, raw, t, {file.ny, file.nx})) return std::unexpected(*e);
+    if (auto e = wrong_size(name, raw, t, Grid::Plane, file)) return std::unexpected(*e);
     return fill_lake_points(raw, mask, file.ny, file.nx);
 }
 
@@ -121,7 +119,7 @@ Result<Field> geopotential(const TarqFile& file, std::size_t t) {
         TARQ_TRY(const Field ph, read_var(file, "PH", t));
         TARQ_TRY(const Field phb, read_var(file, "PHB", t));
         const Field full = combine(ph, phb, [](double a, double b) { return a + b; });
-        if (auto e = short_field("PH + PHB", full, t, {file.nz_stag, file.ny, file.nx})) return std::unexpected(*e);
+        if (auto e = wrong_size("PH + PHB", full, t, Grid::StaggeredZ, file)) return std::unexpected(*e);
         return destagger_z(full, file.nz_stag, file.ny, file.nx);
     });
 }
@@ -143,7 +141,7 @@ Result<Field> height_agl(const TarqFile& file, std::size_t t) {
         TARQ_TRY(const Field ter, terrain(file, t));
         const std::size_t columns = file.ny * file.nx;
         if (z.empty()) return z;
-        if (auto e = short_field("HGT", ter, t, {file.ny, file.nx})) return std::unexpected(*e);
+        if (auto e = wrong_size("HGT", ter, t, Grid::Plane, file)) return std::unexpected(*e);
         parallel_for(0, z.size(), [&](std::size_t lo, std::size_t hi) {
             for (std::size_t n = lo; n < hi; ++n) z[n] -= ter[n % columns];
         });
@@ -154,7 +152,7 @@ Result<Field> height_agl(const TarqFile& file, std::size_t t) {
 Result<Field> u_mass(const TarqFile& file, std::size_t t) {
     return cached_field(file.cache, cache_key("u_destag_", t), [&]() -> Result<Field> {
         TARQ_TRY(const Field u, read_var(file, "U", t));
-        if (auto e = short_field("U", u, t, {file.nz, file.ny, file.nx_stag})) return std::unexpected(*e);
+        if (auto e = wrong_size("U", u, t, Grid::StaggeredX, file)) return std::unexpected(*e);
         return destagger_x(u, file.nz, file.ny, file.nx_stag);
     });
 }
@@ -162,7 +160,7 @@ Result<Field> u_mass(const TarqFile& file, std::size_t t) {
 Result<Field> v_mass(const TarqFile& file, std::size_t t) {
     return cached_field(file.cache, cache_key("v_destag_", t), [&]() -> Result<Field> {
         TARQ_TRY(const Field v, read_var(file, "V", t));
-        if (auto e = short_field("V", v, t, {file.nz, file.ny_stag, file.nx})) return std::unexpected(*e);
+        if (auto e = wrong_size("V", v, t, Grid::StaggeredY, file)) return std::unexpected(*e);
         return destagger_y(v, file.nz, file.ny_stag, file.nx);
     });
 }
@@ -170,7 +168,7 @@ Result<Field> v_mass(const TarqFile& file, std::size_t t) {
 Result<Field> w_mass(const TarqFile& file, std::size_t t) {
     return cached_field(file.cache, cache_key("w_destag_", t), [&]() -> Result<Field> {
         TARQ_TRY(const Field w, read_var(file, "W", t));
-        if (auto e = short_field("W", w, t, {file.nz_stag, file.ny, file.nx})) return std::unexpected(*e);
+        if (auto e = wrong_size("W", w, t, Grid::StaggeredZ, file)) return std::unexpected(*e);
         return destagger_z(w, file.nz_stag, file.ny, file.nx);
     });
 }
@@ -179,7 +177,7 @@ Result<std::vector<std::uint8_t>> lake_mask(const TarqFile& file, std::size_t t,
     const std::string key = lake_mask_key(t, area_km2);
     TARQ_TRY(const Field stored, cached_field(file.cache, key, [&]() -> Result<Field> {
         TARQ_TRY(const Field lu, read_var(file, "LU_INDEX", t));
-        if (auto e = short_field("LU_INDEX", lu, t, {file.ny, file.nx})) return std::unexpected(*e);
+        if (auto e = wrong_size("LU_INDEX", lu, t, Grid::Plane, file)) return std::unexpected(*e);
         const auto limit = lake_cell_limit(area_km2, file.dx, file.dy);
         const auto mask = small_water_bodies(lu, file.ny, file.nx, limit);
         return Field(mask.begin(), mask.end());

@@ -21,6 +21,7 @@ struct FractalHeap {
     std::uint16_t max_heap_size = 0;  // bits of a heap offset
     std::uint64_t root_block_address = 0;
     std::uint16_t root_rows = 0;  // 0: the root block is a direct block
+    bool checksummed_direct_blocks = false;
 
     std::vector<std::uint64_t> row_block_sizes;  // one per row of the doubling table
     std::uint64_t direct_rows = 0;
