@@ -190,11 +190,39 @@ def test_a_flipped_bit_in_a_header_is_refused_at_open_by_its_checksum(tmp_path, 
     data = bytearray(path.read_bytes())
     dims = data.find(struct.pack("<4Q", NT, NZ, NY, NX), header)
     assert dims > header
-    data[dims + 16 + 2] ^= 0x80  # ny raised by 2**23
+    data[dims + 16 + 2] ^= 0x80  # ny raised by 2**23: a grid of 8 million rows
     path.write_bytes(bytes(data))
     with pytest.raises(OSError) as err:
         _tarq.TarqFile(str(path))
     assert str(err.value) == f"NetCDF error: Checksum mismatch in object header at {header:#x}: the file is corrupt"
+
+
+@pytest.mark.parametrize(
+    "signature, offset, structure",
+    [
+        (b"\x89HDF", 20, "superblock"),
+        (b"FRHP", 20, "fractal heap header"),
+        (b"BTHD", 14, "B-tree v2 header"),
+        (b"BTLF", 8, "B-tree v2 leaf node"),
+    ],
+)
+def test_every_checksummed_structure_refuses_a_flipped_bit(tmp_path, signature, offset, structure):
+    # More links and attributes than fit an object header: the root keeps
+    # them in fractal heaps indexed by version 2 B-trees.
+    path = tmp_path / "dense.h5"
+    with h5py.File(path, "w", libver="latest") as h:
+        h["T"] = np.zeros((1, 2, 3, 4), np.float32)
+        for i in range(20):
+            h[f"v{i:02d}"] = np.arange(3.0)
+            h.attrs[f"a{i:02d}"] = float(i)
+    data = bytearray(path.read_bytes())
+    _tarq.TarqFile(str(path))
+    at = data.find(signature)
+    data[at + offset] ^= 0x01
+    path.write_bytes(bytes(data))
+    with pytest.raises(OSError) as err:
+        _tarq.TarqFile(str(path))
+    assert str(err.value) == f"NetCDF error: Checksum mismatch in {structure} at {at:#x}: the file is corrupt"
 
 
 def load_copied_model_file(root):

@@ -1,6 +1,6 @@
 #pragma once
 // For the fuzz targets only: replaces the global operator new by one that
-// refuses any single allocation above 256 MiB with std::bad_alloc, as a
+// refuses any single allocation above 64 MiB with std::bad_alloc, as a
 // machine without that memory would. The sanitizers cannot do this (their
 // allocator aborts instead of throwing), and the fuzzer's own limit would
 // report every large but bounded read as a finding. Include in exactly one
@@ -12,7 +12,7 @@
 #include <new>
 
 namespace tarq::testing {
-inline constexpr std::size_t kAllocationLimitBytes = std::size_t{256} << 20;
+inline constexpr std::size_t kAllocationLimitBytes = std::size_t{64} << 20;
 }  // namespace tarq::testing
 
 namespace tarq::testing {

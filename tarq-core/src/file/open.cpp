@@ -25,6 +25,8 @@ double spacing(const Hdf5File& hdf5, std::string_view attribute) {
 
 Result<GridDims> grid_dims(const Hdf5File& hdf5) {
     auto dims = hdf5.shape("T");
+    // A T that is present but cannot be read (a corrupt header) says why.
+    if (!dims && dims.error().kind != ErrorKind::VarNotFound) return std::unexpected(dims.error());
     if (!dims) {
         return fail(ErrorKind::VarNotFound, "Cannot determine grid dimensions: variable 'T' not found");
     }
