@@ -12,9 +12,9 @@
 #include <random>
 #include <vector>
 
-#include "met/constants.h"
 #include "met/parcel.h"
 #include "met/thermo.h"
+#include "util/constants.h"
 #include "util/thread_pool.h"
 
 using namespace tarq;

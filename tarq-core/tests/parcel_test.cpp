@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "met/constants.h"
 #include "met/thermo.h"
+#include "util/constants.h"
 
 namespace tarq::met {
 namespace {

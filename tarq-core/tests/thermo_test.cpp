@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "met/constants.h"
+#include "util/constants.h"
 
 namespace tarq::met {
 namespace {

@@ -106,5 +106,18 @@ TEST(ThreadPool, DefaultPoolHasOneWorkerPerLogicalCpu) {
     EXPECT_EQ(pool().workers(), cpus == 0 ? 1u : cpus);
 }
 
+TEST(ThreadPool, WorkerCountZeroMeansTheDefaultEverywhere) {
+    const unsigned cpus = std::thread::hardware_concurrency();
+    const std::size_t expected = cpus == 0 ? 1u : cpus;
+    {
+        ScopedWorkerCount scoped(0);
+        EXPECT_EQ(pool().workers(), expected);
+    }
+    set_worker_count(3);
+    EXPECT_EQ(pool().workers(), 3u);
+    set_worker_count(0);
+    EXPECT_EQ(pool().workers(), expected);
+}
+
 }  // namespace
 }  // namespace tarq

@@ -1,6 +1,6 @@
 #pragma once
-// The compute function of every catalogue row (contract in compute/registry.h),
-// defined by the diagnostics family named above each group.
+// The compute function of every catalogue row, defined by the diagnostics
+// family named above each group.
 
 #include <cstddef>
 #include <vector>
@@ -12,110 +12,118 @@ namespace tarq {
 
 struct TarqFile;
 
+// Contract of every compute function: t is already checked (t < nt). It returns
+// one field of the row's grid (ny*nx or nz*ny*nx values), or several such
+// fields one after another for a multi-output variable.
+using DiagnosticFn = Result<std::vector<double>>(const TarqFile& file, std::size_t t, const ComputeOptions& options);
+
 // diag/base.cpp
-Result<std::vector<double>> compute_pressure(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_height(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_height_agl(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_geopt(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_terrain(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_ua(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_va(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_wa(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_lat(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_lon(const TarqFile& file, std::size_t t, const ComputeOptions& options);
+DiagnosticFn compute_pressure;
+DiagnosticFn compute_height;
+DiagnosticFn compute_height_agl;
+DiagnosticFn compute_geopt;
+DiagnosticFn compute_terrain;
+DiagnosticFn compute_ua;
+DiagnosticFn compute_va;
+DiagnosticFn compute_wa;
+DiagnosticFn compute_lat;
+DiagnosticFn compute_lon;
 
 // diag/thermo.cpp
-Result<std::vector<double>> compute_t2(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_tv2m(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_temp(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_tc(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_theta(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_theta_e(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_tv(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_twb(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_td(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_rh(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_pw(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_rh2m(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_dp2m(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_mixing_ratio(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_specific_humidity(const TarqFile& file, std::size_t t, const ComputeOptions& options);
+DiagnosticFn compute_t2;
+DiagnosticFn compute_tv2m;
+DiagnosticFn compute_temp;
+DiagnosticFn compute_tc;
+DiagnosticFn compute_theta;
+DiagnosticFn compute_theta_e;
+DiagnosticFn compute_tv;
+DiagnosticFn compute_twb;
+DiagnosticFn compute_td;
+DiagnosticFn compute_rh;
+DiagnosticFn compute_pw;
+DiagnosticFn compute_rh2m;
+DiagnosticFn compute_dp2m;
+DiagnosticFn compute_mixing_ratio;
+DiagnosticFn compute_specific_humidity;
 
 // diag/pressure.cpp
-Result<std::vector<double>> compute_slp(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_omega(const TarqFile& file, std::size_t t, const ComputeOptions& options);
+DiagnosticFn compute_slp;
+DiagnosticFn compute_omega;
 
 // diag/cape.cpp
-Result<std::vector<double>> compute_sbcape(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_sbcin(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_mlcape(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_mlcin(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_mucape(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_mucin(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_lcl(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_lfc(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_el(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_cape2d(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_cape3d(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_cape(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_cin(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_effective_inflow(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_effective_cape(const TarqFile& file, std::size_t t, const ComputeOptions& options);
+DiagnosticFn compute_sbcape;
+DiagnosticFn compute_sbcin;
+DiagnosticFn compute_mlcape;
+DiagnosticFn compute_mlcin;
+DiagnosticFn compute_mucape;
+DiagnosticFn compute_mucin;
+DiagnosticFn compute_lcl;
+DiagnosticFn compute_lfc;
+DiagnosticFn compute_el;
+DiagnosticFn compute_cape2d;
+DiagnosticFn compute_cape3d;
+DiagnosticFn compute_cape;
+DiagnosticFn compute_cin;
+DiagnosticFn compute_effective_inflow;
+DiagnosticFn compute_effective_cape;
 
 // diag/wind.cpp
-Result<std::vector<double>> compute_wspd(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_wdir(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_uvmet(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_uvmet10(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_wspd10(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_wdir10(const TarqFile& file, std::size_t t, const ComputeOptions& options);
+DiagnosticFn compute_wspd;
+DiagnosticFn compute_wdir;
+DiagnosticFn compute_uvmet;
+DiagnosticFn compute_uvmet10;
+DiagnosticFn compute_wspd10;
+DiagnosticFn compute_wdir10;
 
 // diag/srh.cpp
-Result<std::vector<double>> compute_srh1(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_srh3(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_srh(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_shear_0_1km(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_shear_0_6km(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_bunkers_rm(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_bunkers_lm(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_mean_wind_0_6km(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_effective_srh(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_bulk_shear(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_mean_wind(const TarqFile& file, std::size_t t, const ComputeOptions& options);
+DiagnosticFn compute_srh1;
+DiagnosticFn compute_srh3;
+DiagnosticFn compute_srh;
+DiagnosticFn compute_shear_0_1km;
+DiagnosticFn compute_shear_0_6km;
+DiagnosticFn compute_bunkers_rm;
+DiagnosticFn compute_bunkers_lm;
+DiagnosticFn compute_mean_wind_0_6km;
+DiagnosticFn compute_effective_srh;
+DiagnosticFn compute_bulk_shear;
+DiagnosticFn compute_mean_wind;
 
 // diag/vorticity.cpp
-Result<std::vector<double>> compute_avo(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_pvo(const TarqFile& file, std::size_t t, const ComputeOptions& options);
+DiagnosticFn compute_avo;
+DiagnosticFn compute_pvo;
 
 // diag/radar.cpp
-Result<std::vector<double>> compute_dbz(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_maxdbz(const TarqFile& file, std::size_t t, const ComputeOptions& options);
+DiagnosticFn compute_dbz;
+DiagnosticFn compute_maxdbz;
 
 // diag/cloud.cpp
-Result<std::vector<double>> compute_ctt(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_cloudfrac(const TarqFile& file, std::size_t t, const ComputeOptions& options);
+DiagnosticFn compute_ctt;
+DiagnosticFn compute_cloudfrac;
 
 // diag/helicity.cpp
-Result<std::vector<double>> compute_uhel(const TarqFile& file, std::size_t t, const ComputeOptions& options);
+DiagnosticFn compute_uhel;
 
 // diag/severe.cpp
-Result<std::vector<double>> compute_stp(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_stp_fixed(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_stp_effective(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_scp(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_ehi(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_critical_angle(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_ship(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_bri(const TarqFile& file, std::size_t t, const ComputeOptions& options);
+DiagnosticFn compute_stp;
+DiagnosticFn compute_stp_fixed;
+DiagnosticFn compute_stp_effective;
+DiagnosticFn compute_scp;
+DiagnosticFn compute_ehi;
+DiagnosticFn compute_critical_angle;
+DiagnosticFn compute_ship;
+DiagnosticFn compute_bri;
 
 // diag/extra.cpp
-Result<std::vector<double>> compute_lapse_rate_700_500(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_lapse_rate_0_3km(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_freezing_level(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_wet_bulb_0(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_theta_w(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_fosberg(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_haines(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_hdw(const TarqFile& file, std::size_t t, const ComputeOptions& options);
-Result<std::vector<double>> compute_lapse_rate(const TarqFile& file, std::size_t t, const ComputeOptions& options);
+DiagnosticFn compute_lapse_rate_700_500;
+DiagnosticFn compute_lapse_rate_0_3km;
+DiagnosticFn compute_freezing_level;
+DiagnosticFn compute_wet_bulb_0;
+DiagnosticFn compute_theta_w;
+DiagnosticFn compute_lapse_rate;
+
+// diag/fire.cpp
+DiagnosticFn compute_fosberg;
+DiagnosticFn compute_haines;
+DiagnosticFn compute_hdw;
+
 }  // namespace tarq

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "compute/diagnostics.h"
 #include "compute/options.h"
 #include "util/error.h"
 
@@ -13,11 +14,8 @@ namespace tarq {
 
 struct TarqFile;
 
-// Contract of every compute function: t is already checked (t < nt). It returns
-// one field of the row's grid (ny*nx or nz*ny*nx values), or several such
-// fields one after another for a multi-output variable.
-using ComputeFn = Result<std::vector<double>> (*)(const TarqFile& file, std::size_t t,
-                                                  const ComputeOptions& options);
+// A row's compute function; contract in compute/diagnostics.h.
+using ComputeFn = DiagnosticFn*;
 
 struct VarSpec {
     std::string_view name;

@@ -8,10 +8,10 @@
 #include "compute/diagnostics.h"
 #include "diag/field_checks.h"
 #include "file/accessors.h"
-#include "met/constants.h"
 #include "met/parcel.h"
 #include "met/thermo.h"
-#include "util/thread_pool.h"
+#include "util/constants.h"
+#include "util/grid_loops.h"
 
 namespace tarq {
 
@@ -22,9 +22,11 @@ using met::Parcel;
 using met::ParcelKind;
 using met::ParcelScratch;
 
-// Custom parcels above these are taken as Pa or K, like the kernel's own rule.
-constexpr double kPascalThreshold = 2000.0;
-constexpr double kKelvinThreshold = 150.0;
+// One extracted column and the parcel kernel's buffers, per chunk of columns.
+struct LiftScratch {
+    ColumnBuffer column;
+    ParcelScratch parcel;
+};
 
 // The 3-D fields grid columns are built from, for one time.
 struct ColumnInputs {
@@ -63,7 +65,7 @@ struct SurfaceInputs {
     // (PSFC/100 hPa, T2 - 273.15 °C, dewpoint of Q2 °C) at column col.
     [[nodiscard]] Parcel parcel(std::size_t col) const noexcept {
         const double p_hpa = psfc_pa[col] / 100.0;
-        return {p_hpa, t2_k[col] - met::kKelvinOffset, met::dewpoint_from_q(q2[col], p_hpa)};
+        return {p_hpa, t2_k[col] - kKelvinOffset, met::dewpoint_from_q(q2[col], p_hpa)};
     }
 };
 
@@ -99,19 +101,15 @@ Result<CapeFields> cape_core(const TarqFile& file, std::size_t t, ParcelKind kin
     CapeFields out{std::vector<double>(ncol, 0.0), std::vector<double>(ncol, 0.0), std::vector<double>(ncol, 0.0),
                    std::vector<double>(ncol, 0.0)};
     const met::ColumnFields fields = columns.fields();
-    parallel_for(0, ncol, [&](std::size_t lo, std::size_t hi) {
-        ColumnBuffer column;
-        ParcelScratch scratch;
-        for (std::size_t col = lo; col < hi; ++col) {
-            met::build_column(col, fields, column);
-            const met::ParcelResult r =
-                met::lift_parcel(column.view(), surface.parcel(col), kind, met::kMixedLayerDepthHpa,
-                                 met::kMostUnstableDepthHpa, top_m, scratch);
-            out.cape[col] = r.cape;
-            out.cin[col] = r.cin;
-            out.lcl_height[col] = r.lcl_height;
-            out.lfc_height[col] = r.lfc_height;
-        }
+    for_each_column<LiftScratch>(ncol, [&](std::size_t col, LiftScratch& s) {
+        met::build_column(col, fields, s.column);
+        const met::ParcelResult r = met::lift_parcel(s.column.view(), surface.parcel(col), kind,
+                                                     met::kMixedLayerDepthHpa, met::kMostUnstableDepthHpa, top_m,
+                                                     s.parcel);
+        out.cape[col] = r.cape;
+        out.cin[col] = r.cin;
+        out.lcl_height[col] = r.lcl_height;
+        out.lfc_height[col] = r.lfc_height;
     });
     return out;
 }
@@ -128,8 +126,8 @@ Parcel custom_parcel(const ComputeOptions& options) {
     double t = *options.parcel_temperature;
     double td = *options.parcel_dewpoint;
     if (p > kPascalThreshold) p /= 100.0;
-    if (t > kKelvinThreshold) t -= met::kKelvinOffset;
-    if (td > kKelvinThreshold) td -= met::kKelvinOffset;
+    if (t > kKelvinThreshold) t -= kKelvinOffset;
+    if (td > kKelvinThreshold) td -= kKelvinOffset;
     return {p, t, td};
 }
 
@@ -140,30 +138,31 @@ Result<CapeFields> custom_cape(const TarqFile& file, std::size_t t, const Comput
     const std::size_t ncol = columns.ncol;
     CapeFields out{std::vector<double>(ncol, 0.0), std::vector<double>(ncol, 0.0), {}, {}};
     const met::ColumnFields fields = columns.fields();
-    parallel_for(0, ncol, [&](std::size_t lo, std::size_t hi) {
-        ColumnBuffer column;
+    struct Scratch {
+        LiftScratch lift;
         ColumnBuffer kept;
-        ParcelScratch scratch;
-        for (std::size_t col = lo; col < hi; ++col) {
-            met::build_column(col, fields, column);
-            kept.p_hpa.clear();
-            kept.t_c.clear();
-            kept.td_c.clear();
-            kept.z_m.clear();
-            for (std::size_t k = 0; k < column.p_hpa.size(); ++k) {
-                if (!(column.p_hpa[k] <= parcel.p_hpa)) continue;
-                kept.p_hpa.push_back(column.p_hpa[k]);
-                kept.t_c.push_back(column.t_c[k]);
-                kept.td_c.push_back(column.td_c[k]);
-                kept.z_m.push_back(column.z_m[k]);
-            }
-            if (kept.p_hpa.size() < 2) continue;
-            const met::ParcelResult r =
-                met::lift_parcel(kept.view(), parcel, ParcelKind::Surface, met::kMixedLayerDepthHpa,
-                                 met::kMostUnstableDepthHpa, options.top_m, scratch);
-            out.cape[col] = r.cape;
-            out.cin[col] = r.cin;
+    };
+    for_each_column<Scratch>(ncol, [&](std::size_t col, Scratch& s) {
+        const ColumnBuffer& column = s.lift.column;
+        ColumnBuffer& kept = s.kept;
+        met::build_column(col, fields, s.lift.column);
+        kept.p_hpa.clear();
+        kept.t_c.clear();
+        kept.td_c.clear();
+        kept.z_m.clear();
+        for (std::size_t k = 0; k < column.p_hpa.size(); ++k) {
+            if (!(column.p_hpa[k] <= parcel.p_hpa)) continue;
+            kept.p_hpa.push_back(column.p_hpa[k]);
+            kept.t_c.push_back(column.t_c[k]);
+            kept.td_c.push_back(column.td_c[k]);
+            kept.z_m.push_back(column.z_m[k]);
         }
+        if (kept.p_hpa.size() < 2) return;
+        const met::ParcelResult r = met::lift_parcel(kept.view(), parcel, ParcelKind::Surface,
+                                                     met::kMixedLayerDepthHpa, met::kMostUnstableDepthHpa,
+                                                     options.top_m, s.lift.parcel);
+        out.cape[col] = r.cape;
+        out.cin[col] = r.cin;
     });
     return out;
 }
@@ -204,21 +203,17 @@ Result<EffectiveFields> effective_layer(const TarqFile& file, std::size_t t, boo
     EffectiveFields out{std::vector<double>(ncol, 0.0), std::vector<double>(ncol, 0.0),
                         std::vector<double>(ncol, 0.0)};
     const met::ColumnFields fields = columns.fields();
-    parallel_for(0, ncol, [&](std::size_t lo, std::size_t hi) {
-        ColumnBuffer column;
-        ParcelScratch scratch;
-        for (std::size_t col = lo; col < hi; ++col) {
-            met::build_column(col, fields, column);
-            const met::Sounding view = column.view();
-            const met::EffectiveLayer layer = met::effective_layer_scan(view, scratch);
-            if (!layer.found) continue;
-            out.best_cape[col] = layer.best_cape;
-            out.base_height[col] = column.z_m[layer.base];
-            if (!with_top) continue;
-            // The top is the equilibrium level of the layer's most buoyant parcel.
-            const met::EquilibriumLevel el = met::equilibrium_level(view.from_level(layer.best_level));
-            if (el.found && el.p_hpa > 0.0) out.top_height[col] = met::height_at_pressure(el.p_hpa, view.p_hpa, view.z_m);
-        }
+    for_each_column<LiftScratch>(ncol, [&](std::size_t col, LiftScratch& s) {
+        met::build_column(col, fields, s.column);
+        const met::Sounding view = s.column.view();
+        const met::EffectiveLayer layer = met::effective_layer_scan(view, s.parcel);
+        if (!layer.found) return;
+        out.best_cape[col] = layer.best_cape;
+        out.base_height[col] = s.column.z_m[layer.base];
+        if (!with_top) return;
+        // The top is the equilibrium level of the layer's most buoyant parcel.
+        const met::EquilibriumLevel el = met::equilibrium_level(view.from_level(layer.best_level));
+        if (el.found && el.p_hpa > 0.0) out.top_height[col] = met::height_at_pressure(el.p_hpa, view.p_hpa, view.z_m);
     });
     return out;
 }
@@ -299,32 +294,33 @@ Result<std::vector<double>> compute_el(const TarqFile& file, std::size_t t, cons
     const std::size_t ncol = columns.ncol;
     std::vector<double> out(ncol, 0.0);
     const met::ColumnFields fields = columns.fields();
-    parallel_for(0, ncol, [&](std::size_t lo, std::size_t hi) {
+    struct Scratch {
         ColumnBuffer column;
         ProfileBuffer extended;
         ProfileBuffer el_profile;
-        for (std::size_t col = lo; col < hi; ++col) {
-            met::build_column(col, fields, column);
-            const Parcel start = surface.parcel(col);
-            extended.clear();
-            extended.add(start.p_hpa, start.t_c, start.td_c);
-            for (std::size_t k = 0; k < column.p_hpa.size(); ++k) {
-                extended.add(column.p_hpa[k], column.t_c[k], column.td_c[k]);
-            }
-            Parcel parcel = start;
-            if (kind == ParcelKind::MixedLayer) parcel = met::mixed_layer_parcel(extended.view(), met::kMixedLayerDepthHpa);
-            if (kind == ParcelKind::MostUnstable) {
-                parcel = met::most_unstable_parcel(extended.view(), met::kMostUnstableDepthHpa);
-            }
-            el_profile.clear();
-            el_profile.add(parcel.p_hpa, parcel.t_c, parcel.td_c);
-            for (std::size_t k = 0; k < column.p_hpa.size(); ++k) {
-                if (column.p_hpa[k] < parcel.p_hpa) el_profile.add(column.p_hpa[k], column.t_c[k], column.td_c[k]);
-            }
-            if (el_profile.p_hpa.size() < 2) continue;
-            const met::EquilibriumLevel el = met::equilibrium_level(el_profile.view());
-            if (el.found && el.p_hpa > 0.0) out[col] = met::height_at_pressure(el.p_hpa, column.p_hpa, column.z_m);
+    };
+    for_each_column<Scratch>(ncol, [&](std::size_t col, Scratch& s) {
+        const ColumnBuffer& column = s.column;
+        met::build_column(col, fields, s.column);
+        const Parcel start = surface.parcel(col);
+        s.extended.clear();
+        s.extended.add(start.p_hpa, start.t_c, start.td_c);
+        for (std::size_t k = 0; k < column.p_hpa.size(); ++k) {
+            s.extended.add(column.p_hpa[k], column.t_c[k], column.td_c[k]);
         }
+        Parcel parcel = start;
+        if (kind == ParcelKind::MixedLayer) parcel = met::mixed_layer_parcel(s.extended.view(), met::kMixedLayerDepthHpa);
+        if (kind == ParcelKind::MostUnstable) {
+            parcel = met::most_unstable_parcel(s.extended.view(), met::kMostUnstableDepthHpa);
+        }
+        s.el_profile.clear();
+        s.el_profile.add(parcel.p_hpa, parcel.t_c, parcel.td_c);
+        for (std::size_t k = 0; k < column.p_hpa.size(); ++k) {
+            if (column.p_hpa[k] < parcel.p_hpa) s.el_profile.add(column.p_hpa[k], column.t_c[k], column.td_c[k]);
+        }
+        if (s.el_profile.p_hpa.size() < 2) return;
+        const met::EquilibriumLevel el = met::equilibrium_level(s.el_profile.view());
+        if (el.found && el.p_hpa > 0.0) out[col] = met::height_at_pressure(el.p_hpa, column.p_hpa, column.z_m);
     });
     return out;
 }
@@ -335,19 +331,16 @@ Result<std::vector<double>> compute_cape3d(const TarqFile& file, std::size_t t, 
     const std::size_t nz = columns.nz;
     std::vector<double> out(nz * ncol, 0.0);
     const met::ColumnFields fields = columns.fields();
-    // One work item per level; the top level lifts through nothing and stays 0.
-    parallel_for(0, nz == 0 ? 0 : nz - 1, [&](std::size_t lo, std::size_t hi) {
-        ColumnBuffer column;
-        ParcelScratch scratch;
-        for (std::size_t k = lo; k < hi; ++k) {
-            for (std::size_t col = 0; col < ncol; ++col) {
-                met::build_column(col, fields, column);
-                const met::Sounding part = column.view().from_level(k);
-                const Parcel start{column.p_hpa[k], column.t_c[k], column.td_c[k]};
-                out[k * ncol + col] = met::lift_parcel(part, start, ParcelKind::Surface, met::kMixedLayerDepthHpa,
-                                                       met::kMostUnstableDepthHpa, std::nullopt, scratch)
-                                          .cape;
-            }
+    // The top level lifts through nothing and stays 0.
+    for_each_level(nz == 0 ? 0 : nz - 1, [&](std::size_t k) {
+        LiftScratch s;
+        for (std::size_t col = 0; col < ncol; ++col) {
+            met::build_column(col, fields, s.column);
+            const met::Sounding part = s.column.view().from_level(k);
+            const Parcel start{s.column.p_hpa[k], s.column.t_c[k], s.column.td_c[k]};
+            out[k * ncol + col] = met::lift_parcel(part, start, ParcelKind::Surface, met::kMixedLayerDepthHpa,
+                                                   met::kMostUnstableDepthHpa, std::nullopt, s.parcel)
+                                      .cape;
         }
     });
     return out;

@@ -23,18 +23,6 @@ Result<std::vector<double>> compute_theta_w(const TarqFile&, std::size_t, const 
     return fail(ErrorKind::Compute, "theta_w is not available yet");
 }
 
-Result<std::vector<double>> compute_fosberg(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "fosberg is not available yet");
-}
-
-Result<std::vector<double>> compute_haines(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "haines is not available yet");
-}
-
-Result<std::vector<double>> compute_hdw(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "hdw is not available yet");
-}
-
 Result<std::vector<double>> compute_lapse_rate(const TarqFile&, std::size_t, const ComputeOptions&) {
     return fail(ErrorKind::Compute, "lapse_rate is not available yet");
 }

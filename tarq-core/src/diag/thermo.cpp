@@ -8,23 +8,13 @@
 #include "compute/diagnostics.h"
 #include "diag/field_checks.h"
 #include "file/accessors.h"
-#include "met/constants.h"
 #include "met/thermo.h"
-#include "util/thread_pool.h"
+#include "util/constants.h"
+#include "util/grid_loops.h"
 
 namespace tarq {
 
 namespace {
-
-// out[i] = fn(i) for i < n, over the worker pool.
-template <class Fn>
-std::vector<double> per_point(std::size_t n, const Fn& fn) {
-    std::vector<double> out(n);
-    parallel_for(0, n, [&](std::size_t lo, std::size_t hi) {
-        for (std::size_t i = lo; i < hi; ++i) out[i] = fn(i);
-    });
-    return out;
-}
 
 std::size_t volume(const TarqFile& file) { return file.nz * file.ny * file.nx; }
 std::size_t plane(const TarqFile& file) { return file.ny * file.nx; }
@@ -77,7 +67,7 @@ Result<std::vector<double>> compute_twb(const TarqFile& file, std::size_t t, con
     TARQ_TRY(const std::size_t n, same_length({{"pressure", &p_hpa}, {"temperature", &t_c}, {"QVAPOR", &q}}, volume(file)));
     return per_point(n, [&](std::size_t i) {
         const double td_c = met::dewpoint_from_q(q[i], p_hpa[i]);
-        return met::wet_bulb(p_hpa[i], t_c[i], td_c) + met::kKelvinOffset;
+        return met::wet_bulb(p_hpa[i], t_c[i], td_c) + kKelvinOffset;
     });
 }
 
@@ -108,22 +98,21 @@ Result<std::vector<double>> compute_pw(const TarqFile& file, std::size_t t, cons
     if (q.size() != nz * ncol) return wrong_length("QVAPOR", q.size(), nz * ncol);
     std::vector<double> out(ncol, 0.0);
     if (nz < 2) return out;
-    parallel_for(0, ncol, [&](std::size_t lo, std::size_t hi) {
-        for (std::size_t col = lo; col < hi; ++col) {
-            auto at = [&](std::size_t k) { return k * ncol + col; };
-            // Integrate bottom-up whichever way the column is stored.
-            const bool top_down = p_pa[at(nz - 1)] > p_pa[at(0)];
-            auto level = [&](std::size_t k) { return at(top_down ? nz - 1 - k : k); };
-            auto moisture = [&](std::size_t k) {
-                const double qk = q[level(k)];
-                return qk > 0.0 ? qk : 0.0;
-            };
-            double sum = 0.0;
-            for (std::size_t k = 0; k + 1 < nz; ++k) {
-                sum += 0.5 * (moisture(k) + moisture(k + 1)) * std::fabs(p_pa[level(k)] - p_pa[level(k + 1)]);
-            }
-            out[col] = sum / met::kGravityPw;
+    // One column per point of the 2-D output.
+    for_each_point(ncol, [&](std::size_t col) {
+        auto at = [&](std::size_t k) { return k * ncol + col; };
+        // Integrate bottom-up whichever way the column is stored.
+        const bool top_down = p_pa[at(nz - 1)] > p_pa[at(0)];
+        auto level = [&](std::size_t k) { return at(top_down ? nz - 1 - k : k); };
+        auto moisture = [&](std::size_t k) {
+            const double qk = q[level(k)];
+            return qk > 0.0 ? qk : 0.0;
+        };
+        double sum = 0.0;
+        for (std::size_t k = 0; k + 1 < nz; ++k) {
+            sum += 0.5 * (moisture(k) + moisture(k + 1)) * std::fabs(p_pa[level(k)] - p_pa[level(k + 1)]);
         }
+        out[col] = sum / kGravityPw;
     });
     return out;
 }
@@ -147,7 +136,7 @@ Result<std::vector<double>> compute_rh2m(const TarqFile& file, std::size_t t, co
     TARQ_TRY(const auto psfc_pa, read_var(file, "PSFC", t));
     TARQ_TRY(const std::size_t n, same_length({{"T2", &t2_k}, {"Q2", &q2}, {"PSFC", &psfc_pa}}, plane(file)));
     return per_point(n, [&](std::size_t i) {
-        return met::relative_humidity_from_q(psfc_pa[i] / 100.0, t2_k[i] - met::kKelvinOffset, q2[i]);
+        return met::relative_humidity_from_q(psfc_pa[i] / 100.0, t2_k[i] - kKelvinOffset, q2[i]);
     });
 }
 

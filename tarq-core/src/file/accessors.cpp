@@ -13,37 +13,24 @@
 #include "file/model_grids.h"
 #include "file/sizes.h"
 #include "hdf5/dataspace.h"
-#include "util/thread_pool.h"
+#include "util/constants.h"
+#include "util/grid_loops.h"
 
 namespace tarq {
 
 namespace {
-
-// Base-field constants, kept apart from the thermodynamic ones (whose R/cp is
-// 0.28571426); each computation keeps its own values.
-constexpr double kThetaOffsetK = 300.0;            // T is stored as theta - 300 K
-constexpr double kReferencePressurePa = 100000.0;
-constexpr double kPoissonExponent = 0.2857142857;  // R/cp as this decimal, not 2/7
-constexpr double kGravity = 9.80665;               // m s-2
-constexpr double kKelvinOffset = 273.15;
 
 using Field = std::vector<double>;
 
 // f(a[n], b[n]) over the shorter of the two inputs.
 template <class F>
 Field combine(const Field& a, const Field& b, F f) {
-    Field out(std::min(a.size(), b.size()));
-    parallel_for(0, out.size(), [&](std::size_t lo, std::size_t hi) {
-        for (std::size_t n = lo; n < hi; ++n) out[n] = f(a[n], b[n]);
-    });
-    return out;
+    return per_point(std::min(a.size(), b.size()), [&](std::size_t n) { return f(a[n], b[n]); });
 }
 
 template <class F>
 Field map(Field a, F f) {
-    parallel_for(0, a.size(), [&](std::size_t lo, std::size_t hi) {
-        for (std::size_t n = lo; n < hi; ++n) a[n] = f(a[n]);
-    });
+    for_each_point(a.size(), [&](std::size_t n) { a[n] = f(a[n]); });
     return a;
 }
 
@@ -102,7 +89,7 @@ Result<Field> temperature(const TarqFile& file, std::size_t t) {
         TARQ_TRY(const Field th, theta(file, t));
         TARQ_TRY(const Field p, pressure(file, t));
         return combine(th, p, [](double theta_k, double p_pa) {
-            return theta_k * std::pow(p_pa / kReferencePressurePa, kPoissonExponent);
+            return theta_k * std::pow(p_pa / kReferencePressurePa, kPoissonExponentBase);
         });
     });
 }
@@ -142,9 +129,7 @@ Result<Field> height_agl(const TarqFile& file, std::size_t t) {
         const std::size_t columns = file.ny * file.nx;
         if (z.empty()) return z;
         if (auto e = wrong_size("HGT", ter, t, Grid::Plane, file)) return std::unexpected(*e);
-        parallel_for(0, z.size(), [&](std::size_t lo, std::size_t hi) {
-            for (std::size_t n = lo; n < hi; ++n) z[n] -= ter[n % columns];
-        });
+        for_each_point(z.size(), [&](std::size_t n) { z[n] -= ter[n % columns]; });
         return z;
     });
 }

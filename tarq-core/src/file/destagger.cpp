@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "util/thread_pool.h"
+#include "util/grid_loops.h"
 
 namespace tarq {
 
@@ -24,13 +24,11 @@ std::vector<double> destagger_x(std::span<const double> u, std::uint64_t nz, std
     const std::uint64_t nx = less_one(nx_stag);
     std::vector<double> out(nz * ny * nx, 0.0);
     if (out.empty()) return out;
-    parallel_for(0, nz, [&](std::size_t lo, std::size_t hi) {
-        for (std::size_t k = lo; k < hi; ++k) {
-            for (std::uint64_t j = 0; j < ny; ++j) {
-                const double* row = u.data() + (k * ny + j) * nx_stag;
-                double* dst = out.data() + (k * ny + j) * nx;
-                for (std::uint64_t i = 0; i < nx; ++i) dst[i] = (row[i] + row[i + 1]) * 0.5;
-            }
+    for_each_level(nz, [&](std::size_t k) {
+        for (std::uint64_t j = 0; j < ny; ++j) {
+            const double* row = u.data() + (k * ny + j) * nx_stag;
+            double* dst = out.data() + (k * ny + j) * nx;
+            for (std::uint64_t i = 0; i < nx; ++i) dst[i] = (row[i] + row[i + 1]) * 0.5;
         }
     });
     return out;
@@ -42,14 +40,12 @@ std::vector<double> destagger_y(std::span<const double> v, std::uint64_t nz, std
     const std::uint64_t ny = less_one(ny_stag);
     std::vector<double> out(nz * ny * nx, 0.0);
     if (out.empty()) return out;
-    parallel_for(0, nz, [&](std::size_t lo, std::size_t hi) {
-        for (std::size_t k = lo; k < hi; ++k) {
-            for (std::uint64_t j = 0; j < ny; ++j) {
-                const double* south = v.data() + (k * ny_stag + j) * nx;
-                const double* north = south + nx;
-                double* dst = out.data() + (k * ny + j) * nx;
-                for (std::uint64_t i = 0; i < nx; ++i) dst[i] = (south[i] + north[i]) * 0.5;
-            }
+    for_each_level(nz, [&](std::size_t k) {
+        for (std::uint64_t j = 0; j < ny; ++j) {
+            const double* south = v.data() + (k * ny_stag + j) * nx;
+            const double* north = south + nx;
+            double* dst = out.data() + (k * ny + j) * nx;
+            for (std::uint64_t i = 0; i < nx; ++i) dst[i] = (south[i] + north[i]) * 0.5;
         }
     });
     return out;
@@ -62,13 +58,11 @@ std::vector<double> destagger_z(std::span<const double> w, std::uint64_t nz_stag
     const std::uint64_t level = ny * nx;
     std::vector<double> out(nz * level, 0.0);
     if (out.empty()) return out;
-    parallel_for(0, nz, [&](std::size_t lo, std::size_t hi) {
-        for (std::size_t k = lo; k < hi; ++k) {
-            const double* below = w.data() + k * level;
-            const double* above = below + level;
-            double* dst = out.data() + k * level;
-            for (std::uint64_t n = 0; n < level; ++n) dst[n] = (below[n] + above[n]) * 0.5;
-        }
+    for_each_level(nz, [&](std::size_t k) {
+        const double* below = w.data() + k * level;
+        const double* above = below + level;
+        double* dst = out.data() + k * level;
+        for (std::uint64_t n = 0; n < level; ++n) dst[n] = (below[n] + above[n]) * 0.5;
     });
     return out;
 }

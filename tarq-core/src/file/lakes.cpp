@@ -5,7 +5,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "util/thread_pool.h"
+#include "util/grid_loops.h"
 
 namespace tarq {
 
@@ -136,12 +136,8 @@ std::vector<double> fill_lake_points(std::span<const double> field, std::span<co
     // that grows with the fourth power of the grid size.
     if (lake_points.size() == ny * nx) return filled;
     // Every value is computed from the unfilled field before any is written.
-    std::vector<double> values(lake_points.size());
-    parallel_for(0, lake_points.size(), [&](std::size_t lo, std::size_t hi) {
-        for (std::size_t i = lo; i < hi; ++i) {
-            values[i] = fill_value(field, mask, static_cast<std::int64_t>(ny), static_cast<std::int64_t>(nx),
-                                   lake_points[i]);
-        }
+    const std::vector<double> values = per_point(lake_points.size(), [&](std::size_t i) {
+        return fill_value(field, mask, static_cast<std::int64_t>(ny), static_cast<std::int64_t>(nx), lake_points[i]);
     });
     for (std::size_t i = 0; i < lake_points.size(); ++i) filled[lake_points[i]] = values[i];
     return filled;

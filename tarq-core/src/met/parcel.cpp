@@ -3,17 +3,14 @@
 #include <cmath>
 #include <limits>
 
-#include "met/constants.h"
 #include "met/thermo.h"
+#include "util/constants.h"
 
 namespace tarq::met {
 
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-// Above these the start parcel is taken to be in Pa or K.
-constexpr double kPascalThreshold = 2000.0;
-constexpr double kKelvinThreshold = 150.0;
 // Profile entries closer than this to the current layer base are skipped.
 constexpr double kLayerStepHpa = 0.01;
 constexpr double kMaxSubLayerHpa = 10.0;

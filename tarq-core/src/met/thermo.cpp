@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "met/constants.h"
+#include "util/constants.h"
 
 namespace tarq::met {
 

@@ -81,18 +81,18 @@ void ThreadPool::worker_loop() {
     }
 }
 
-void ThreadPool::run(std::size_t begin, std::size_t end, const ChunkFn& fn) {
+void ThreadPool::run(std::size_t begin, std::size_t end, const ChunkFn& fn, std::size_t grain) {
     if (begin >= end) return;
     const std::size_t n = end - begin;
     const std::size_t participants = threads_.size() + 1;
     // Several chunks per participant so uneven columns still balance.
-    const std::size_t grain = std::max<std::size_t>(1, n / (participants * 8));
+    if (grain == 0) grain = std::max<std::size_t>(1, n / (participants * 8));
     auto job = std::make_shared<Job>();
     job->fn = fn;
     job->begin = begin;
     job->end = end;
     job->grain = grain;
-    job->chunks = (n + grain - 1) / grain;
+    job->chunks = n / grain + (n % grain != 0 ? 1 : 0);
 
     const std::size_t helpers = std::min(threads_.size(), job->chunks - 1);
     if (helpers > 0) {
@@ -118,6 +118,8 @@ std::size_t default_threads() {
     const unsigned n = std::thread::hardware_concurrency();
     return n <= 1 ? 0 : n - 1;
 }
+
+std::size_t threads_for(std::size_t workers) { return workers > 0 ? workers - 1 : default_threads(); }
 
 // The child of a fork() has none of the parent's worker threads. Its copy of the
 // pool is abandoned (joining threads that do not exist would hang) and a fresh
@@ -145,13 +147,13 @@ ThreadPool& pool() {
 
 void set_worker_count(std::size_t workers) {
     std::lock_guard lock(g_pool_mutex);
-    g_pool = std::make_unique<ThreadPool>(workers > 0 ? workers - 1 : default_threads());
+    g_pool = std::make_unique<ThreadPool>(threads_for(workers));
 }
 
 ScopedWorkerCount::ScopedWorkerCount(std::size_t workers) {
     std::lock_guard lock(g_pool_mutex);
     previous_ = std::move(g_pool);
-    g_pool = std::make_unique<ThreadPool>(workers > 0 ? workers - 1 : 0);
+    g_pool = std::make_unique<ThreadPool>(threads_for(workers));
 }
 
 ScopedWorkerCount::~ScopedWorkerCount() {

@@ -30,9 +30,10 @@ public:
     // Workers of a loop: the pool's threads plus the calling thread.
     [[nodiscard]] std::size_t workers() const noexcept { return threads_.size() + 1; }
 
-    // Runs fn over [begin, end) in chunks and returns when all are done. The
-    // first exception thrown by any chunk is rethrown here.
-    void run(std::size_t begin, std::size_t end, const ChunkFn& fn);
+    // Runs fn over [begin, end) in chunks of `grain` indices (0: several chunks
+    // per worker) and returns when all are done. The first exception thrown by
+    // any chunk is rethrown here.
+    void run(std::size_t begin, std::size_t end, const ChunkFn& fn, std::size_t grain = 0);
 
     struct Job;
 
@@ -50,15 +51,17 @@ private:
 // (counting the calling thread).
 ThreadPool& pool();
 
-// Calls fn(lo, hi) over disjoint chunks covering [begin, end), on the pool.
-inline void parallel_for(std::size_t begin, std::size_t end, const ChunkFn& fn) {
+// Calls fn(lo, hi) over disjoint chunks covering [begin, end), on the pool;
+// `grain` as for ThreadPool::run.
+inline void parallel_for(std::size_t begin, std::size_t end, const ChunkFn& fn, std::size_t grain = 0) {
     if (begin >= end) return;
-    pool().run(begin, end, fn);
+    pool().run(begin, end, fn, grain);
 }
 
+// A worker count of 0 means the default everywhere: one per logical CPU.
+
 // Replaces the process-wide pool by one with `workers` workers (counting the
-// calling thread); 0 restores one per logical CPU. Not for concurrent use with
-// running loops.
+// calling thread). Not for concurrent use with running loops.
 void set_worker_count(std::size_t workers);
 
 // Replaces the process-wide pool by one with `workers` workers while alive.
