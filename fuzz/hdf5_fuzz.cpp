@@ -1,5 +1,6 @@
-// libFuzzer target: the HDF5 reader on arbitrary bytes must return errors,
-// never crash, read out of bounds, loop forever or allocate without bound.
+// libFuzzer target: the HDF5 and classic netCDF readers on arbitrary bytes
+// must return errors, never crash, read out of bounds, loop forever or
+// allocate without bound.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -30,6 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (n <= 0) return 0;
         written += static_cast<std::size_t>(n);
     }
-    tarq::testing::exercise_hdf5_file("/proc/self/fd/" + std::to_string(fd));
+    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    tarq::testing::exercise_hdf5_file(path);
+    tarq::testing::exercise_netcdf3_file(path);
     return 0;
 }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the two libFuzzer targets with AddressSanitizer and
 # UndefinedBehaviorSanitizer and runs each in turn:
-#   hdf5_fuzz   the HDF5 reader on arbitrary bytes, seeded with the h5py/netCDF4
-#               corpus and fuzz/regressions;
+#   hdf5_fuzz   the HDF5 and classic netCDF readers on arbitrary bytes, seeded
+#               with the h5py/netCDF4 corpus and fuzz/regressions;
 #   model_fuzz  a mutated small model file through opening and a fixed set of
 #               getvar requests, seeded from the model-file fixture and
 #               fuzz/model_regressions.

@@ -156,7 +156,14 @@ def _h5_datasets(f: h5py.File, rng: np.random.Generator) -> None:
     f.create_dataset("chunked_lzf", data=chunked, chunks=(3, 4), compression="lzf")
     f.create_dataset("chunked_scaleoffset", data=rng.integers(0, 100, size=(6, 6), dtype="i4"), chunks=(3, 3),
                      scaleoffset=0)
-    f["int16"] = np.arange(4, dtype="i2")
+    for kind in ("i2", "u2", "i8", "u8"):
+        info = np.iinfo(kind)
+        extremes = np.array([info.min, info.max, 0, 1, info.max // 3], dtype=kind)
+        for order in "<>":
+            f[f"int_{kind}_{'le' if order == '<' else 'be'}"] = extremes.astype(order + kind)
+        f.create_dataset(f"chunked_{kind}", data=rng.integers(info.min, info.max, size=(5, 6), dtype=kind,
+                                                              endpoint=True), chunks=(2, 4), compression="gzip",
+                         shuffle=True)
     f.create_dataset("big_endian_chunked", data=(np.arange(20) - 7).astype(">i4").reshape(4, 5), chunks=(2, 2),
                      compression="gzip", shuffle=True)
     _filter_mask_chunks(f, rng)
@@ -216,6 +223,38 @@ def write_h5py_latest(directory: Path) -> Path:
     return path
 
 
+def _chunk_index_datasets(f: h5py.File, rng: np.random.Generator) -> None:
+    """Each chunk index of layout version 4, unfiltered and filtered: single
+    chunk (one chunk), implicit (fixed size, early allocation, no filter),
+    fixed array (fixed size, paged past 1024 chunks), extensible array (one
+    unlimited dimension, enough chunks for super blocks) and version 2 B-tree
+    (two unlimited dimensions)."""
+    data = rng.normal(size=(7, 9)).astype("f4")
+    for suffix, filters in (("", {}), ("_gzip", dict(compression="gzip", shuffle=True))):
+        f.create_dataset("single" + suffix, data=data, chunks=data.shape, **filters)
+        f.create_dataset("fixed" + suffix, data=data, chunks=(3, 4), **filters)
+        f.create_dataset("fixed_paged" + suffix, data=np.arange(2100, dtype="i4"), chunks=(2,), **filters)
+        f.create_dataset("extensible" + suffix, data=rng.normal(size=(300, 3, 4)), chunks=(1, 3, 4),
+                         maxshape=(None, 3, 4), **filters)
+        f.create_dataset("btree2" + suffix, data=data, chunks=(2, 2), maxshape=(None, None), **filters)
+        partial = f.create_dataset("extensible_partial" + suffix, shape=(40, 5), dtype="f8", chunks=(1, 5),
+                                   maxshape=(None, 5), **filters)
+        partial[3] = np.arange(5.0)
+        partial[37] = -np.arange(5.0)
+    dcpl = h5py.h5p.create(h5py.h5p.DATASET_CREATE)
+    dcpl.set_chunk((3, 4))
+    dcpl.set_alloc_time(h5py.h5d.ALLOC_TIME_EARLY)
+    implicit = h5py.h5d.create(f.id, b"implicit", h5py.h5t.NATIVE_FLOAT, h5py.h5s.create_simple((7, 9)), dcpl)
+    implicit.write(h5py.h5s.ALL, h5py.h5s.ALL, data)
+
+
+def write_h5py_chunk_indexes(directory: Path) -> Path:
+    path = directory / "h5py_chunk_indexes.h5"
+    with h5py.File(path, "w", libver="latest") as f:
+        _chunk_index_datasets(f, _rng(6))
+    return path
+
+
 def write_h5py_creation_order(directory: Path) -> Path:
     """Earliest libver but tracked creation order: "OHDR" root header under a
     version 0 superblock, as netCDF-C writes it."""
@@ -241,8 +280,7 @@ def write_dense_heap(directory: Path) -> Path:
             f[f"link_{i:05d}"] = base
         for i in range(DENSE_ATTRS):
             f.attrs[f"attr_{i:04d}"] = rng.normal(size=370) if i % 2 == 0 else np.float64(i)
-        # Past the heap's largest managed object: stored as a huge object,
-        # which the reader leaves out.
+        # Past the heap's largest managed object: stored as a huge object.
         f.attrs["huge_attr"] = rng.normal(size=1000)
     return path
 
@@ -270,6 +308,7 @@ WRITERS: dict[str, Writer] = {
     "h5py_default": write_h5py_default,
     "h5py_latest": write_h5py_latest,
     "h5py_creation_order": write_h5py_creation_order,
+    "h5py_chunk_indexes": write_h5py_chunk_indexes,
     "dense_heap": write_dense_heap,
     "old_style_big": write_old_style_big,
 }
@@ -278,30 +317,43 @@ WRITERS: dict[str, Writer] = {
 _H5PY_UNSUPPORTED = {
     "chunked_lzf": "Unsupported filter id 32000",
     "chunked_scaleoffset": "Unsupported filter id 6",
-    "int16": "Unsupported integer size 2",
     "uses_committed_type": r"Unsupported committed \(shared\) datatype",
 }
-# libver='latest' indexes chunks with the newer chunk indexes (layout version
-# 4, fixed array "FAHD" here), or, with filters, a layout version 5.
-_NEW_CHUNK_INDEX = r"Expected TREE at 0x[0-9a-f]+, got \[\d+, \d+, \d+, \d+\]|Unsupported layout version 5"
 UNSUPPORTED: dict[str, dict[str, str]] = {
     "h5py_earliest": dict(_H5PY_UNSUPPORTED),
     "h5py_default": dict(_H5PY_UNSUPPORTED),
     "h5py_creation_order": dict(_H5PY_UNSUPPORTED),
-    "h5py_latest": {
-        "int16": "Unsupported integer size 2",
-        "uses_committed_type": r"Unsupported committed \(shared\) datatype",
-        **{name: _NEW_CHUNK_INDEX for name in (
-            "chunked_plain", "chunked_gzip1", "chunked_gzip4", "chunked_gzip9", "chunked_shuffle_gzip",
-            "chunked_shuffle_only", "chunked_fletcher32", "chunked_shuffle_fletcher32",
-            "chunked_shuffle_gzip_fletcher32", "chunked_i4_3d", "chunked_partly_written", "chunked_lzf",
-            "chunked_scaleoffset", "big_endian_chunked", "chunked_filter_masks")},
-    },
+    "h5py_latest": dict(_H5PY_UNSUPPORTED),
 }
 
 # Datasets that read as empty where h5py shows fill values: compact storage,
 # nothing written (no address, no chunk index), and the netCDF dimensions.
 NOT_STORED = {"compact_f4", "chunked_unwritten", "contiguous_unwritten"}
+
+
+def write_classic(directory: Path, fmt: str) -> Path:
+    """The netCDF-4 writer's variables in a classic format (fuzz seeds)."""
+    return write_netcdf4(directory, fmt)
+
+
+def write_packed(directory: Path) -> Path:
+    """A classic file with a 16-bit packed variable and its fill value (fuzz seed)."""
+    path = directory / "packed_classic.nc"
+    with netCDF4.Dataset(path, "w", format="NETCDF3_64BIT_OFFSET") as ds:
+        ds.createDimension("Time", None)
+        ds.createDimension("west_east", 6)
+        var = ds.createVariable("T2", "i2", ("Time", "west_east"), fill_value=-32767)
+        var.scale_factor, var.add_offset = np.float32(0.01), np.float32(280.0)
+        var[...] = np.linspace(270.0, 290.0, 12).reshape(2, 6)
+    return path
+
+
+# Classic netCDF files: not for h5py, seeds for the fuzz target.
+CLASSIC_WRITERS: dict[str, Writer] = {
+    **{fmt.lower(): (lambda d, fmt=fmt: write_classic(d, fmt))
+       for fmt in ("NETCDF3_CLASSIC", "NETCDF3_64BIT_OFFSET", "NETCDF3_64BIT_DATA")},
+    "packed_classic": write_packed,
+}
 
 
 def write_all(directory: Path) -> dict[str, Path]:
@@ -313,5 +365,8 @@ def write_all(directory: Path) -> dict[str, Path]:
 if __name__ == "__main__":
     import sys
 
-    for name, path in write_all(Path(sys.argv[1])).items():
+    out = Path(sys.argv[1])
+    for name, path in write_all(out).items():
         print(name, path)
+    for name, writer in CLASSIC_WRITERS.items():
+        print(name, writer(out))

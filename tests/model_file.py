@@ -266,6 +266,8 @@ def build_model_file(
     omit: Sequence[str] = (),
     global_attrs: Mapping[str, object] | None = None,
     overrides: Mapping[str, np.ndarray] | None = None,
+    file_format: str = "NETCDF4",
+    packed: Sequence[str] = (),
 ) -> ModelFile:
     """Writes a model output file and returns what was written.
 
@@ -285,6 +287,12 @@ def build_model_file(
     noise         standard deviation of seeded random perturbations added to T,
                   U, V and W (0 keeps columns identical over flat terrain).
     static_2d     store the static fields as [ny, nx] without a time dimension.
+    file_format   netCDF4-python's format: "NETCDF4" (chunked, zlib and shuffle)
+                  or a classic one ("NETCDF3_CLASSIC", "NETCDF3_64BIT_OFFSET",
+                  "NETCDF3_64BIT_DATA"; stored contiguous, in records).
+    packed        variables stored as 16-bit integers with float32 scale_factor
+                  and add_offset (and _FillValue -32767) as common tools pack
+                  them; `variables` then holds their unpacked float64 values.
     omit          names of stored variables to leave out.
     global_attrs  replaces or adds global attributes (default DX, DY as float32).
     overrides     replaces or adds a variable: its data as stored, or one time's
@@ -379,8 +387,10 @@ def build_model_file(
 
     attrs: dict[str, object] = {"DX": np.float32(dx), "DY": np.float32(dy), "TITLE": "TARQ model output"}
     attrs.update(global_attrs or {})
-    _write(str(path), variables, times, attrs, nx, ny, nz, "Times" not in omit)
+    _write(str(path), variables, times, attrs, nx, ny, nz, "Times" not in omit, file_format, packed)
     written = {k: v.astype(np.float32) for k, v in variables.items()}
+    for name in packed:
+        written[name] = read_unpacked(str(path), name)
     return ModelFile(str(path), nx, ny, nz, nt, dx, dy, times, written)
 
 
@@ -418,9 +428,35 @@ def _dims_for(name: str, ndim: int) -> tuple[str, ...]:
     return ("Time",)[:ndim]
 
 
+PACKED_FILL = -32767
+
+
+def pack_int16(data: np.ndarray) -> tuple[np.float32, np.float32]:
+    """scale_factor and add_offset that map the data's range onto int16."""
+    lo, hi = float(np.min(data)), float(np.max(data))
+    scale = np.float32((hi - lo) / 60000.0 if hi > lo else 1.0)
+    return scale, np.float32(0.5 * (hi + lo))
+
+
+def read_unpacked(path: str, name: str) -> np.ndarray:
+    """A packed variable as stored, unpacked in float64: v * scale + offset,
+    NaN where v is the _FillValue or missing_value."""
+    with netCDF4.Dataset(path) as ds:
+        var = ds[name]
+        var.set_auto_maskandscale(False)
+        raw = np.asarray(var[...])
+        values = raw * np.float64(getattr(var, "scale_factor", 1.0)) + np.float64(getattr(var, "add_offset", 0.0))
+        for attr in ("_FillValue", "missing_value"):
+            if hasattr(var, attr):
+                values[raw == getattr(var, attr)] = np.nan
+    return values
+
+
 def _write(path: str, variables: dict[str, np.ndarray], times: list[str], attrs: Mapping[str, object],
-           nx: int, ny: int, nz: int, with_times: bool) -> None:
-    with netCDF4.Dataset(path, "w", format="NETCDF4") as ds:
+           nx: int, ny: int, nz: int, with_times: bool, file_format: str = "NETCDF4",
+           packed: Sequence[str] = ()) -> None:
+    classic = file_format.startswith("NETCDF3")
+    with netCDF4.Dataset(path, "w", format=file_format) as ds:
         ds.createDimension("Time", None)
         ds.createDimension("DateStrLen", 19)
         for name, size in (("west_east", nx), ("south_north", ny), ("bottom_top", nz),
@@ -428,8 +464,8 @@ def _write(path: str, variables: dict[str, np.ndarray], times: list[str], attrs:
                            ("bottom_top_stag", nz + 1)):
             ds.createDimension(name, size)
         if with_times:
-            tv = ds.createVariable("Times", "S1", ("Time", "DateStrLen"), zlib=True, shuffle=True,
-                                   chunksizes=(1, 19))
+            storage = {} if classic else dict(zlib=True, shuffle=True, chunksizes=(1, 19))
+            tv = ds.createVariable("Times", "S1", ("Time", "DateStrLen"), **storage)
             tv[:] = netCDF4.stringtochar(np.array(times, dtype="S19"))
         for name, data in variables.items():
             # A dimension of another size than the model's gets a name of its
@@ -442,11 +478,15 @@ def _write(path: str, variables: dict[str, np.ndarray], times: list[str], attrs:
                 if dim not in ds.dimensions:
                     ds.createDimension(dim, size)
             chunks = (1,) + data.shape[1:] if dims[0] == "Time" else data.shape
-            var = ds.createVariable(name, "f4", dims, zlib=True, shuffle=True, complevel=4,
-                                    chunksizes=chunks)
+            storage = {} if classic else dict(zlib=True, shuffle=True, complevel=4, chunksizes=chunks)
+            if name in packed:
+                var = ds.createVariable(name, "i2", dims, fill_value=PACKED_FILL, **storage)
+                var.scale_factor, var.add_offset = pack_int16(data)
+            else:
+                var = ds.createVariable(name, "f4", dims, **storage)
             if name in _UNITS:
                 var.units = _UNITS[name]
-            var[...] = data.astype(np.float32)
+            var[...] = data if name in packed else data.astype(np.float32)
         for key, value in attrs.items():
             ds.setncattr(key, value)
 

@@ -8,6 +8,7 @@
 
 #include "compute/registry.h"
 #include "errors.h"
+#include "levels.h"
 #include "py_ref.h"
 #include "reader_hooks.h"
 #include "tarq_file_object.h"
@@ -70,6 +71,7 @@ std::vector<PyMethodDef> module_methods() {
          "Compute a diagnostic variable from a TARQ file."},
         {"list_variables", list_variables, METH_NOARGS, "list_variables()\n--\n\nList all supported variable names."},
     };
+    for (PyMethodDef* method = levels_methods(); method->ml_name != nullptr; ++method) methods.push_back(*method);
     for (PyMethodDef* hook = testing_hook_methods(); hook->ml_name != nullptr; ++hook) methods.push_back(*hook);
     for (PyMethodDef* hook = reader_hook_methods(); hook->ml_name != nullptr; ++hook) methods.push_back(*hook);
     methods.push_back({nullptr, nullptr, 0, nullptr});

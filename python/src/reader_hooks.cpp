@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "errors.h"
-#include "hdf5/hdf5_file.h"
+#include "file/model_reader.h"
 #include "py_ref.h"
 #include "to_numpy.h"
 
@@ -22,9 +22,9 @@ PyObject* with_file(PyObject* args, const char* format, Call&& call) {
         const char* name = nullptr;
         unsigned long long index = 0;
         if (!PyArg_ParseTuple(args, format, &path, &name, &index)) return nullptr;
-        auto file = Hdf5File::open(path);
+        auto file = open_model_reader(path);
         if (!file) return raise_error(PyExc_RuntimeError, file.error());
-        return call(*file, std::string(name == nullptr ? "" : name), index);
+        return call(**file, std::string(name == nullptr ? "" : name), index);
     });
 }
 
@@ -33,7 +33,7 @@ PyObject* f64_array(std::vector<double>&& values) {
 }
 
 PyObject* read(PyObject*, PyObject* args) {
-    return with_file(args, "ss:_h5_read", [](const Hdf5File& file, const std::string& name, auto) -> PyObject* {
+    return with_file(args, "ss:_h5_read", [](const ModelReader& file, const std::string& name, auto) -> PyObject* {
         auto values = file.read_f64(name);
         if (!values) return raise_error(PyExc_RuntimeError, values.error());
         return f64_array(std::move(*values));
@@ -41,7 +41,7 @@ PyObject* read(PyObject*, PyObject* args) {
 }
 
 PyObject* read_slab(PyObject*, PyObject* args) {
-    return with_file(args, "ssK:_h5_read_slab", [](const Hdf5File& file, const std::string& name,
+    return with_file(args, "ssK:_h5_read_slab", [](const ModelReader& file, const std::string& name,
                                                    unsigned long long index) -> PyObject* {
         auto values = file.read_f64_slab(name, index);
         if (!values) return raise_error(PyExc_RuntimeError, values.error());
@@ -50,7 +50,7 @@ PyObject* read_slab(PyObject*, PyObject* args) {
 }
 
 PyObject* read_bytes(PyObject*, PyObject* args) {
-    return with_file(args, "ss:_h5_read_bytes", [](const Hdf5File& file, const std::string& name, auto) -> PyObject* {
+    return with_file(args, "ss:_h5_read_bytes", [](const ModelReader& file, const std::string& name, auto) -> PyObject* {
         auto bytes = file.read_bytes(name);
         if (!bytes) return raise_error(PyExc_RuntimeError, bytes.error());
         return PyBytes_FromStringAndSize(reinterpret_cast<const char*>(bytes->data()),
@@ -59,7 +59,7 @@ PyObject* read_bytes(PyObject*, PyObject* args) {
 }
 
 PyObject* shape(PyObject*, PyObject* args) {
-    return with_file(args, "ss:_h5_shape", [](const Hdf5File& file, const std::string& name, auto) -> PyObject* {
+    return with_file(args, "ss:_h5_shape", [](const ModelReader& file, const std::string& name, auto) -> PyObject* {
         auto dims = file.shape(name);
         if (!dims) return raise_error(PyExc_RuntimeError, dims.error());
         PyRef tuple(PyTuple_New(static_cast<Py_ssize_t>(dims->size())));
@@ -74,7 +74,7 @@ PyObject* shape(PyObject*, PyObject* args) {
 }
 
 PyObject* attr(PyObject*, PyObject* args) {
-    return with_file(args, "ss:_h5_attr", [](const Hdf5File& file, const std::string& name, auto) -> PyObject* {
+    return with_file(args, "ss:_h5_attr", [](const ModelReader& file, const std::string& name, auto) -> PyObject* {
         auto value = file.attr_f64(name);
         if (!value) return raise_error(PyExc_RuntimeError, value.error());
         return PyFloat_FromDouble(*value);
@@ -97,11 +97,11 @@ PyObject* names(PyObject*, PyObject* args) {
     return guard_entry([&]() -> PyObject* {
         const char* path = nullptr;
         if (!PyArg_ParseTuple(args, "s:_h5_names", &path)) return nullptr;
-        auto file = Hdf5File::open(path);
+        auto file = open_model_reader(path);
         if (!file) return raise_error(PyExc_RuntimeError, file.error());
-        PyRef members(string_list(file->member_names()));
+        PyRef members(string_list((*file)->member_names()));
         if (!members) return nullptr;
-        PyRef attributes(string_list(file->attribute_names()));
+        PyRef attributes(string_list((*file)->attribute_names()));
         if (!attributes) return nullptr;
         return PyTuple_Pack(2, members.get(), attributes.get());
     });

@@ -1,5 +1,6 @@
 #pragma once
-// Private functions that expose the HDF5 reader to the test suite
+// Private functions that expose the file readers (HDF5 and classic netCDF)
+// to the test suite
 // (underscore names, not part of the public surface).
 
 #define PY_SSIZE_T_CLEAN

@@ -36,11 +36,16 @@ std::optional<std::string> path_argument(PyObject* args, PyObject* kwargs) {
     if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:TarqFile", const_cast<char**>(keywords), &path)) {
         return std::nullopt;
     }
-    if (!PyUnicode_Check(path)) {
-        PyErr_Format(PyExc_TypeError, "TarqFile() argument 'path' must be str, not %.200s", Py_TYPE(path)->tp_name);
+    // Any path-like object, as open() takes it: str, bytes or os.PathLike.
+    PyRef fs_path(PyOS_FSPath(path));
+    if (!fs_path) {
+        if (!PyErr_ExceptionMatches(PyExc_TypeError)) return std::nullopt;
+        PyErr_Clear();
+        PyErr_Format(PyExc_TypeError, "TarqFile() argument 'path' must be str, bytes or os.PathLike, not %.200s",
+                     Py_TYPE(path)->tp_name);
         return std::nullopt;
     }
-    PyRef os_path(PyUnicode_EncodeFSDefault(path));
+    PyRef os_path(PyBytes_Check(fs_path.get()) ? fs_path.release() : PyUnicode_EncodeFSDefault(fs_path.get()));
     if (!os_path) return std::nullopt;
     return std::string(PyBytes_AS_STRING(os_path.get()), static_cast<std::size_t>(PyBytes_GET_SIZE(os_path.get())));
 }

@@ -1,9 +1,22 @@
 """tarq: meteorological diagnostics from TARQ regional weather model output files.
 
 Open a netCDF-4 output file with :class:`TarqFile` and ask :func:`getvar` for any
-of the catalogued diagnostics (see :func:`list_variables`) or any stored variable.
+of the catalogued diagnostics (see :func:`list_variables`) or any stored variable;
+:func:`interp_levels` interpolates fields to pressure or height levels, and
+:mod:`tarq.xarray` gives labelled, optionally lazy results over many files.
+:func:`sample_path` gives a small model output file shipped with the package, and
+``python -m tarq`` summarises any file (see ``python -m tarq --help``).
 """
 
-from tarq._tarq import InternalError, TarqFile, getvar, list_variables
+from pathlib import Path
 
-__all__ = ["InternalError", "TarqFile", "getvar", "list_variables"]
+from tarq._tarq import InternalError, TarqFile, getvar, interp_levels, list_variables
+
+__all__ = ["InternalError", "TarqFile", "getvar", "interp_levels", "list_variables", "sample_path"]
+
+
+def sample_path() -> Path:
+    """Path of the sample model output file shipped with tarq: 60 x 60 points
+    at 3 km, 40 levels and 3 hourly times of a synthetic severe-weather day (a
+    dry line, a veering low-level jet, a lake and three supercells)."""
+    return Path(__file__).resolve().parent / "data" / "sample.nc"

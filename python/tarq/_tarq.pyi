@@ -1,3 +1,4 @@
+import os
 from typing import final
 
 import numpy as np
@@ -14,7 +15,7 @@ class TarqFile:
     and derived diagnostic variables.
     """
 
-    def __init__(self, path: str) -> None: ...
+    def __init__(self, path: str | bytes | os.PathLike[str] | os.PathLike[bytes]) -> None: ...
     @property
     def nx(self) -> int:
         """Number of grid points in the x (west-east) direction."""
@@ -57,7 +58,44 @@ class TarqFile:
         use_virtual: bool | np.bool_ | None = None,
         lake_interp: float | None = None,
     ) -> npt.NDArray[np.float64]:
-        """Compute a diagnostic variable."""
+        """Compute a diagnostic variable.
+
+        Arguments (None is the same as leaving an argument out):
+        name: a catalogue name or alias (see `list_variables`; case-insensitive),
+            or the name of a variable stored in the file.
+        timeidx: time index, 0 when None.
+        units: unit of the result, e.g. "degC", "hPa", "kt", "km", "g/kg"; every
+            row reads it. A catalogue row refuses a unit it cannot convert to; a
+            stored variable is returned unconverted when its unit is unknown.
+        parcel_type: "sb" (surface-based), "ml" (mixed layer, lowest 100 hPa) or
+            "mu" (most unstable, lowest 300 hPa). Read by cape, cin, lcl, lfc, el
+            (default "sb") and cape2d (default "ml").
+        storm_motion: (u, v) in m/s, earth-relative, replacing the Bunkers
+            right-mover. Read by srh, srh1, srh3, effective_srh, stp_effective and
+            stp with layer_type "effective".
+        top_m: top of a layer in m AGL. Read by the CAPE family except el and
+            cape3d (a cap on the parcel's ascent; no cap by default), bulk_shear and
+            mean_wind (default 6000), lapse_rate (default 3000) and uhel (default
+            5000).
+        bottom_m: bottom of a layer in m AGL. Read by bulk_shear, mean_wind and
+            lapse_rate (default 0) and uhel (default 2000).
+        depth_m: layer depth in m AGL. Read by srh (default 3000) and ehi
+            (default 1000).
+        parcel_pressure: start pressure of a custom parcel in hPa.
+        parcel_temperature: its temperature in degC.
+        parcel_dewpoint: its dewpoint in degC. cape and cin lift this parcel when
+            all three are given.
+        bottom_p: bottom of a pressure layer in hPa (default 700). Read by
+            lapse_rate.
+        top_p: top of a pressure layer in hPa (default 500). Read by lapse_rate.
+        layer_type: "fixed" (default) or "effective", exactly; read by stp.
+        use_virtual: use virtual temperature (default False). Read by lapse_rate,
+            lapse_rate_0_3km, lapse_rate_700_500 and ship.
+        lake_interp: largest lake area in km2 whose 2-m temperature and humidity
+            are filled from the surrounding land (off when None or 0). Read by the
+            2-m rows (t2, tv2m, rh2m, dp2m), the CAPE family except el and cape3d,
+            the composites except critical_angle, and the lapse rates.
+        """
 
 def getvar(
     tarqfile: TarqFile,
@@ -78,7 +116,37 @@ def getvar(
     use_virtual: bool | np.bool_ | None = None,
     lake_interp: float | None = None,
 ) -> npt.NDArray[np.float64]:
-    """Compute a diagnostic variable from a TARQ file."""
+    """Compute a diagnostic variable from a TARQ file.
+
+    `tarqfile` is an open `TarqFile`; the other arguments are those of
+    `TarqFile.getvar`."""
 
 def list_variables() -> list[tuple[str, str, str]]:
     """List all supported variable names."""
+
+def interp_levels(
+    field: npt.ArrayLike,
+    vertical: npt.ArrayLike,
+    levels: npt.ArrayLike,
+    *,
+    log_p: bool = False,
+    extrapolate: bool = False,
+) -> npt.NDArray[np.float64]:
+    """Interpolate a field to fixed vertical levels.
+
+    field is [..., nz, ny, nx] with level 0 lowest; vertical is its vertical
+    coordinate, [nz, ny, nx] or the shape of field, running either way in each
+    column; levels is 1-D, in the unit of vertical. The result is
+    [..., len(levels), ny, nx] float64. Interpolation is linear in the coordinate,
+    or in its natural logarithm with log_p=True (for pressure). In each column the
+    levels are scanned from the lowest: a level equal to the target gives its
+    value, else the first pair bracketing it is interpolated. A target outside the
+    column is NaN; with extrapolate=True it takes the value of the nearer end of
+    the column (below ground, the lowest level's value). Runs over the columns in
+    parallel.
+    """
+
+def _describe_variable(
+    tarqfile: TarqFile, name: str, units: str | None = None
+) -> tuple[str, str, str, bool, tuple[int, ...]]: ...
+def _numeric_attributes(tarqfile: TarqFile) -> dict[str, float]: ...

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 
 #include "bounded_memory.h"
 #include "hdf5_exercise.h"
@@ -29,7 +30,12 @@ void replay(const std::filesystem::path& directory, Exercise exercise) {
     EXPECT_GT(replayed, 0);
 }
 
-TEST(FuzzRegressions, EveryReaderInputIsHandled) { replay(kFuzzDirectory / "regressions", exercise_hdf5_file); }
+TEST(FuzzRegressions, EveryReaderInputIsHandled) {
+    replay(kFuzzDirectory / "regressions", [](const std::string& path) {
+        exercise_hdf5_file(path);
+        exercise_netcdf3_file(path);
+    });
+}
 
 TEST(FuzzRegressions, EveryModelInputIsHandled) { replay(kFuzzDirectory / "model_regressions", exercise_model_file); }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 #include "hdf5/attribute.h"
@@ -35,7 +36,7 @@ TEST(Hdf5Attribute, ValuesByType) {
     struct Case {
         const char* what;
         Image message;
-        AttrValue expected;
+        decltype(AttrValue::value) expected;
     };
     const std::vector<Case> cases = {
         {"f32", attribute_v3("DX", float_type(4), kScalar, fields({{0x453B8000, 4}})), {3000.0f}},
@@ -56,7 +57,25 @@ TEST(Hdf5Attribute, ValuesByType) {
     for (const Case& c : cases) {
         const auto parsed = hdf5::parse_attribute_message(c.message);
         ASSERT_TRUE(parsed) << c.what << ": " << parsed.error().message;
-        EXPECT_EQ(parsed->value.value, c.expected.value) << c.what;
+        EXPECT_EQ(parsed->value.value, c.expected) << c.what;
+    }
+}
+
+// Packing attributes (_FillValue of a 2-byte variable, for one) need the first
+// element of every numeric type, whichever variant holds the value.
+TEST(Hdf5Attribute, NumberOfEveryNumericType) {
+    const std::vector<std::pair<Image, std::optional<double>>> cases = {
+        {attribute_v3("F", int_type(2, true, true), kScalar, Image{0x80, 0x01}), -32767.0},
+        {attribute_v3("U", int_type(2, false), kScalar, Image{0xFF, 0xFF}), 65535.0},
+        {attribute_v3("L", int_type(8, true), kScalar, Image(8, 0xFF)), -1.0},
+        {attribute_v3("S", float_type(4), kScalar, fields({{0x3E000000, 4}})), 0.125},
+        {attribute_v3("B", int_type(1, true), kScalar, Image{0xFF}), std::nullopt},
+        {attribute_v3("T", fields({{0x13, 1}, {0, 3}, {5, 4}}), kScalar, text("hello")), std::nullopt},
+    };
+    for (const auto& [message, number] : cases) {
+        const auto parsed = hdf5::parse_attribute_message(message);
+        ASSERT_TRUE(parsed);
+        EXPECT_EQ(parsed->value.number, number) << parsed->name;
     }
 }
 

@@ -118,8 +118,8 @@ TEST(Hdf5Dataset, DescriptionFailures) {
         {"no layout", dataset_header({{1, kSpace}, {3, kF4}}), "No layout message in dataset object header"},
         {"neither", dataset_header({{1, kSpace}}), "No datatype message in dataset object header"},
         {"datatype of 7 bytes", dataset_header({{3, Image(7, 0x11)}, {8, contiguous}}), "Datatype message too short"},
-        {"2-byte integer", dataset_header({{3, int_type(2, true)}, {8, contiguous}}), "Unsupported integer size 2"},
-        {"8-byte integer", dataset_header({{3, int_type(8, true)}, {8, contiguous}}), "Unsupported integer size 8"},
+        {"3-byte integer", dataset_header({{3, int_type(3, true)}, {8, contiguous}}), "Unsupported integer size 3"},
+        {"16-byte integer", dataset_header({{3, int_type(16, true)}, {8, contiguous}}), "Unsupported integer size 16"},
         {"2-byte float", dataset_header({{3, float_type(2)}, {8, contiguous}}), "Unsupported float size 2"},
         {"VAX float", dataset_header({{3, float_type(4, 0x41)}, {8, contiguous}}), "Unsupported float byte order (VAX)"},
         {"compound", dataset_header({{3, fields({{0x16, 1}, {0, 3}, {8, 4}})}, {8, contiguous}}),
@@ -129,8 +129,8 @@ TEST(Hdf5Dataset, DescriptionFailures) {
          "Contiguous layout too short"},
         {"contiguous v4 of 17 bytes", dataset_header({{3, kF4}, {8, concat({Image{4, 1}, Image(15, 0)})}}),
          "Contiguous layout v4 too short"},
-        {"layout version 5", dataset_header({{3, kF4}, {8, concat({Image{5, 2}, Image(30, 0)})}}),
-         "Unsupported layout version 5"},
+        {"layout version 6", dataset_header({{3, kF4}, {8, concat({Image{6, 2}, Image(30, 0)})}}),
+         "Unsupported layout version 6"},
         {"chunked layout cut short", dataset_header({{3, kF4}, {8, Image{3, 2, 3, 0, 0}}}), "Chunked layout message malformed"},
         {"chunk dimension 0", dataset_header({{1, kSpace}, {3, kF4}, {8, chunked_layout(kUndefined, {0, 3}, 4)}}),
          "Chunk dimension of size 0"},
@@ -262,6 +262,47 @@ TEST(Hdf5Dataset, ConcurrentReadsAgree) {
     EXPECT_EQ(mismatches, std::vector<int>(4, 0));
 }
 
+// Layout version 4, chunked, with 4-byte sizes and the chunk index `type`
+// (parameters zero) at `address`.
+Image chunked_layout_v4(std::uint64_t address, std::initializer_list<std::uint32_t> chunk, std::uint32_t element,
+                        std::uint8_t type) {
+    Image m{4, 2, 0, static_cast<std::uint8_t>(chunk.size() + 1), 4};
+    for (const std::uint32_t c : chunk) put(m, m.size(), c, 4);
+    put(m, m.size(), element, 4);
+    m.push_back(type);
+    const std::size_t parameters = type == 3 ? 1 : type == 4 ? 5 : type == 5 ? 6 : 0;
+    m.resize(m.size() + parameters, 0);
+    put(m, m.size(), address, 8);
+    return m;
+}
+
+// Chunk indexes of layout version 4 that are not what their layout says.
+TEST(Hdf5Dataset, ChunkIndexFailures) {
+    const auto with_index = [](std::uint8_t type, const Image& index) {
+        const Image header = dataset_header({{1, dataspace({4})}, {3, kF4}, {8, chunked_layout_v4(2000, {2}, 4, type)}});
+        return index.empty() ? one_dataset(header, {}) : one_dataset(header, {{2000, index}});
+    };
+    const Image fahd_bad_size = concat({text("FAHD"), fields({{0, 1}, {0, 1}, {9, 1}, {10, 1}, {2, 8}, {3000, 8}, {0, 4}})});
+    const Image fahd_huge = concat({text("FAHD"), fields({{0, 1}, {0, 1}, {8, 1}, {10, 1}, {1ull << 40, 8}, {3000, 8}, {0, 4}})});
+    struct Case {
+        const char* what;
+        Image image;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"fixed array signature", with_index(3, Image(40, 0)),
+         "Expected FAHD (fixed array header) at 0x7d0, got [0, 0, 0, 0]"},
+        {"fixed array element size", with_index(3, fahd_bad_size), "Malformed chunk index header at 0x7d0"},
+        {"fixed array larger than the file", with_index(3, fahd_huge), "Malformed fixed array header at 0x7d0"},
+        {"extensible array signature", with_index(4, Image(80, 0)),
+         "Expected EAHD (extensible array header) at 0x7d0, got [0, 0, 0, 0]"},
+        {"version 2 B-tree signature", with_index(5, Image(40, 0)),
+         "Expected BTHD (B-tree v2 header) at 0x7d0, got [0, 0, 0, 0]"},
+        {"implicit chunks past the end of the file", with_index(2, Image{}), "failed to fill whole buffer"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(read_error(c.image), c.message) << c.what;
+}
+
 TEST(Hdf5Dataset, ChunkReadFailures) {
     const Image space = dataspace({4});
     const auto chunked = [&](const Image& extra_pipeline) {
@@ -332,6 +373,11 @@ TEST(Hdf5Dataset, ConversionHonoursByteOrderAndSign) {
     EXPECT_EQ(convert(Image{0xFF, 0xFF, 0xFF, 0xFF}, ElementType::I32, false, true), (std::vector<double>{-1}));
     EXPECT_EQ(convert(Image{0xFF, 0xFF, 0xFF, 0xFF}, ElementType::I32, false, false), (std::vector<double>{4294967295.0}));
     EXPECT_EQ(convert(Image{0xFF, 0xFF, 0xFF, 0xFB}, ElementType::I32, true, true), (std::vector<double>{-5}));
+    EXPECT_EQ(convert(Image{0xFE, 0xFF, 0x80, 0x00}, ElementType::I16, false, true), (std::vector<double>{-2, 128}));
+    EXPECT_EQ(convert(Image{0xFE, 0xFF, 0x80, 0x00}, ElementType::I16, true, false), (std::vector<double>{65279, 32768}));
+    EXPECT_EQ(convert(Image{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE}, ElementType::I64, true, true),
+              (std::vector<double>{-2}));
+    EXPECT_EQ(convert(Image(8, 0xFF), ElementType::I64, false, false), (std::vector<double>{18446744073709551616.0}));
     EXPECT_EQ(convert(Image{0x45, 0x3B, 0x80, 0x00, 0x7F}, ElementType::F32, true, false), (std::vector<double>{3000.0}));
     EXPECT_EQ(convert(fields({{0x4000000000000000ull, 8}}), ElementType::F64, false, false), (std::vector<double>{2.0}));
     EXPECT_EQ(convert(Image{0x40, 0, 0, 0, 0, 0, 0, 0}, ElementType::F64, true, false), (std::vector<double>{2.0}));

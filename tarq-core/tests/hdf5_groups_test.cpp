@@ -139,6 +139,7 @@ TEST(Hdf5Groups, CompactLinksOnlyAndLaterNameWins) {
 Image heap_header(std::uint16_t width, std::uint64_t start, std::uint64_t max_direct, std::uint64_t root,
                   std::uint16_t rows) {
     Image h = concat({text("FRHP"), fields({{0, 1}, {7, 2}, {0, 2}, {0, 1}, {4096, 4}})});
+    put(h, 22, kUndefined, 8);  // no huge objects
     put(h, 110, width, 2);
     put(h, 112, start, 8);
     put(h, 120, max_direct, 8);
@@ -211,8 +212,9 @@ TEST(Hdf5FractalHeap, ObjectErrors) {
     };
     const std::vector<Case> cases = {
         {direct, {}, "Empty heap ID"},
-        {direct, fields({{0x10, 1}, {0, 6}}), "Non-managed heap ID type 1"},
-        {direct, fields({{0x20, 1}, {0, 6}}), "Non-managed heap ID type 2"},
+        {direct, fields({{0x30, 1}, {0, 6}}), "Non-managed heap ID type 3"},
+        {direct, fields({{0x10, 1}, {0, 6}}), "Huge heap object: no huge object B-tree"},
+        {direct, fields({{0x27, 1}, {0, 6}}), "Tiny heap object extends past its ID"},
         {direct, managed_id(10, 0), "Zero-length heap ID"},
         {direct, managed_id(10, 2), "Expected FHDB at 0x3e8, got [70, 72, 68, 88]"},
         {undefined_direct, managed_id(10, 2), "Direct block at undefined address"},
@@ -221,6 +223,13 @@ TEST(Hdf5FractalHeap, ObjectErrors) {
         {bad_child, managed_id(10, 2), "Expected FHDB at 0x5dc, got [78, 79, 80, 69]"},
     };
     for (const Case& c : cases) EXPECT_EQ(fetch(c.image, c.id).error().message, c.error);
+}
+
+TEST(Hdf5FractalHeap, TinyObjectsLiveInTheirId) {
+    const Image heap = heap_header(4, 512, 65536, 1000, 0);
+    const auto object = fetch(heap, concat({Image{0x23}, text("abcd"), Image{0, 0}}));
+    ASSERT_TRUE(object) << object.error().message;
+    EXPECT_EQ(*object, text("abcd"));
 }
 
 TEST(Hdf5FractalHeap, HeaderErrors) {

@@ -28,23 +28,6 @@ Shape registry_shape(const TarqFile& file, bool is_3d, std::size_t length) {
     return base;
 }
 
-// Shape of a stored variable's slab: a variable without a time dimension
-// keeps its stored shape where the result can have it (2 to 4 dimensions);
-// otherwise the shape is guessed from the length alone.
-Shape raw_shape(const TarqFile& file, const StoredField& field) {
-    const std::size_t length = field.values.size();
-    if (field.whole && field.shape.size() >= 2 && field.shape.size() <= 4)
-        return Shape(field.shape.begin(), field.shape.end());
-    const std::uint64_t plane_sizes[] = {file.ny, file.nx};
-    const std::uint64_t volume_sizes[] = {file.nz, file.ny, file.nx};
-    const auto plane = hdf5::element_count(plane_sizes);
-    const auto volume = hdf5::element_count(volume_sizes);
-    if (plane && length == *plane) return {file.ny, file.nx};
-    if (volume && length == *volume) return {file.nz, file.ny, file.nx};
-    if (plane && *plane != 0 && length % *plane == 0) return {length / *plane, file.ny, file.nx};
-    return {length};
-}
-
 Result<VarOutput> compute_registry_row(const TarqFile& file, const VarSpec& row, std::size_t t,
                                        const ComputeOptions& options) {
     if (auto usable = check_options(options); !usable) return std::unexpected(usable.error());
@@ -89,12 +72,27 @@ Result<VarOutput> read_raw_variable(const TarqFile& file, std::string_view name,
         }
         units = *options.units;
     }
-    Shape shape = raw_shape(file, *data);
+    // A variable without a time dimension keeps its stored shape where the
+    // result can have it (2 to 4 dimensions).
+    Shape shape = data->whole && data->shape.size() >= 2 && data->shape.size() <= 4
+                      ? Shape(data->shape.begin(), data->shape.end())
+                      : raw_shape(file, data->values.size());
     return VarOutput{std::move(data->values), std::move(shape), std::move(units),
                      "Raw TARQ variable: " + std::string(name)};
 }
 
 }  // namespace
+
+std::vector<std::size_t> raw_shape(const TarqFile& file, std::size_t length) {
+    const std::uint64_t plane_sizes[] = {file.ny, file.nx};
+    const std::uint64_t volume_sizes[] = {file.nz, file.ny, file.nx};
+    const auto plane = hdf5::element_count(plane_sizes);
+    const auto volume = hdf5::element_count(volume_sizes);
+    if (plane && length == *plane) return {file.ny, file.nx};
+    if (volume && length == *volume) return {file.nz, file.ny, file.nx};
+    if (plane && *plane != 0 && length % *plane == 0) return {length / *plane, file.ny, file.nx};
+    return {length};
+}
 
 std::optional<std::string_view> guess_raw_units(std::string_view upper_name) {
     static constexpr std::pair<std::string_view, std::string_view> kKnownUnits[] = {

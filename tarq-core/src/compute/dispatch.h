@@ -2,9 +2,11 @@
 // The core of getvar: time-index check, catalogue lookup or raw fallback,
 // unit conversion and result shape.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "compute/options.h"
 #include "compute/var_output.h"
@@ -17,6 +19,9 @@ struct TarqFile;
 [[nodiscard]] Result<VarOutput> compute_variable(const TarqFile& file, std::string_view name,
                                                  std::optional<std::uint64_t> timeidx,
                                                  const ComputeOptions& options);
+
+// Shape of a stored variable's slab, guessed from its length alone.
+[[nodiscard]] std::vector<std::size_t> raw_shape(const TarqFile& file, std::size_t length);
 
 // Unit string of a well-known stored variable, by its upper-case name.
 [[nodiscard]] std::optional<std::string_view> guess_raw_units(std::string_view upper_name);

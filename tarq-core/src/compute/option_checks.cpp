@@ -35,7 +35,8 @@ std::string number(double value) {
 
 Result<void> check_finite(std::string_view option, const std::optional<double>& value) {
     if (!value || std::isfinite(*value)) return {};
-    return invalid(option, "must be a finite number, got " + number(*value));
+    return invalid(option, std::string(std::isnan(*value) ? "is NaN" : *value > 0 ? "is inf" : "is -inf") +
+                               "; give a finite number");
 }
 
 double celsius(double t) { return t > kKelvinThreshold ? t - kKelvinOffset : t; }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "compute/diagnostics.h"
+#include "diag/cape_fields.h"
 #include "diag/field_checks.h"
 #include "file/accessors.h"
 #include "met/parcel.h"
@@ -85,13 +86,7 @@ ParcelKind kind_or(const ComputeOptions& options, std::string_view fallback) {
     return met::parcel_kind(options.parcel_type ? std::string_view(*options.parcel_type) : fallback);
 }
 
-// The four [ny][nx] results of the parcel kernel.
-struct CapeFields {
-    std::vector<double> cape;
-    std::vector<double> cin;
-    std::vector<double> lcl_height;
-    std::vector<double> lfc_height;
-};
+}  // namespace
 
 Result<CapeFields> cape_core(const TarqFile& file, std::size_t t, ParcelKind kind, std::optional<double> top_m,
                              double lake_interp) {
@@ -113,6 +108,8 @@ Result<CapeFields> cape_core(const TarqFile& file, std::size_t t, ParcelKind kin
     });
     return out;
 }
+
+namespace {
 
 Result<CapeFields> cape_core(const TarqFile& file, std::size_t t, ParcelKind kind, const ComputeOptions& options) {
     return cape_core(file, t, kind, options.top_m, options.lake_interp.value_or(0.0));

@@ -1,8 +1,10 @@
 #pragma once
 // Errors shared by the diagnostics families.
 
+#include <cmath>
 #include <cstddef>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -34,6 +36,15 @@ using NamedField = std::pair<std::string_view, const std::vector<double>*>;
         if (field->size() != need) return wrong_length(name, field->size(), need);
     }
     return need;
+}
+
+// A height option (m above ground) or its default. NaN names no height, so it
+// is refused with an InvalidParam error that names the option.
+[[nodiscard]] inline Result<double> height_option(const std::optional<double>& value, double fallback,
+                                                  std::string_view name) {
+    if (!value) return fallback;
+    if (std::isnan(*value)) return fail(ErrorKind::InvalidParam, std::string(name) + " is NaN; give a height in m above ground");
+    return *value;
 }
 
 }  // namespace tarq

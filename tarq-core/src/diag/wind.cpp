@@ -1,30 +1,79 @@
-// Placeholder until this diagnostics family is built.
+// Plain wind diagnostics: speed from the grid-relative components, direction
+// and earth-relative components after rotation to earth coordinates, on the
+// model levels and for the 10-m wind.
+#include <algorithm>
+
 #include "compute/diagnostics.h"
+#include "diag/wind_fields.h"
+#include "file/accessors.h"
+#include "met/wind.h"
+#include "util/grid_loops.h"
 
 namespace tarq {
 
-Result<std::vector<double>> compute_wspd(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "wspd is not available yet");
+namespace {
+
+std::vector<double> speeds(const std::vector<double>& u, const std::vector<double>& v) {
+    return per_point(std::min(u.size(), v.size()), [&](std::size_t i) { return met::wind_speed(u[i], v[i]); });
 }
 
-Result<std::vector<double>> compute_wdir(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "wdir is not available yet");
+std::vector<double> directions(const WindFields& earth) {
+    return per_point(earth.u.size(), [&](std::size_t i) { return met::wind_direction_deg(earth.u[i], earth.v[i]); });
 }
 
-Result<std::vector<double>> compute_uvmet(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "uvmet is not available yet");
+// u values of every point, then v.
+std::vector<double> stacked(WindFields earth) {
+    std::vector<double> out = std::move(earth.u);
+    out.insert(out.end(), earth.v.begin(), earth.v.end());
+    return out;
 }
 
-Result<std::vector<double>> compute_uvmet10(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "uvmet10 is not available yet");
+Result<WindFields> earth_winds_3d(const TarqFile& file, std::size_t t) {
+    TARQ_TRY(const auto u, u_mass(file, t));
+    TARQ_TRY(const auto v, v_mass(file, t));
+    TARQ_TRY(const auto rotation, rotation_fields(file, t));
+    return rotate_to_earth(u, v, rotation, file.nx * file.ny);
 }
 
-Result<std::vector<double>> compute_wspd10(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "wspd10 is not available yet");
+Result<WindFields> earth_winds_10m(const TarqFile& file, std::size_t t) {
+    TARQ_TRY(const auto u, read_var(file, "U10", t));
+    TARQ_TRY(const auto v, read_var(file, "V10", t));
+    TARQ_TRY(const auto rotation, rotation_fields(file, t));
+    return rotate_to_earth(u, v, rotation, file.nx * file.ny);
 }
 
-Result<std::vector<double>> compute_wdir10(const TarqFile&, std::size_t, const ComputeOptions&) {
-    return fail(ErrorKind::Compute, "wdir10 is not available yet");
+}  // namespace
+
+Result<std::vector<double>> compute_wspd(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    TARQ_TRY(const auto u, u_mass(file, t));
+    TARQ_TRY(const auto v, v_mass(file, t));
+    return speeds(u, v);
+}
+
+Result<std::vector<double>> compute_wdir(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    TARQ_TRY(const auto earth, earth_winds_3d(file, t));
+    return directions(earth);
+}
+
+Result<std::vector<double>> compute_uvmet(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    TARQ_TRY(auto earth, earth_winds_3d(file, t));
+    return stacked(std::move(earth));
+}
+
+Result<std::vector<double>> compute_wspd10(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    TARQ_TRY(const auto u, read_var(file, "U10", t));
+    TARQ_TRY(const auto v, read_var(file, "V10", t));
+    return speeds(u, v);
+}
+
+Result<std::vector<double>> compute_wdir10(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    TARQ_TRY(const auto earth, earth_winds_10m(file, t));
+    return directions(earth);
+}
+
+Result<std::vector<double>> compute_uvmet10(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+    TARQ_TRY(auto earth, earth_winds_10m(file, t));
+    return stacked(std::move(earth));
 }
 
 }  // namespace tarq

@@ -18,8 +18,9 @@ namespace tarq {
 // the first. A variable without a time dimension is returned whole for every
 // t: one the file's dimension metadata records so, or where the file records
 // none, one of fewer than 2 dimensions or stored as exactly [ny, nx] (files
-// rewritten without a time dimension). A model variable (T2, QVAPOR, U, ...)
-// must hold exactly one time of its grid, else DimMismatch.
+// rewritten without a time dimension). A packed variable (scale_factor,
+// add_offset) is unpacked. A model variable (T2, QVAPOR, U, ...) must hold
+// exactly one time of its grid, else DimMismatch.
 [[nodiscard]] Result<std::vector<double>> read_var(const TarqFile& file, std::string_view name, std::size_t t);
 
 // What read_var returns, with its shape: the stored dimensions without time,

@@ -2,6 +2,7 @@
 
 #include "file/accessors.h"
 #include "file/model_grids.h"
+#include "file/packing.h"
 #include "file/sizes.h"
 #include "file/time_dimension.h"
 #include "hdf5/dataspace.h"
@@ -25,7 +26,7 @@ bool is_static_grid_field(const TarqFile& file, std::span<const std::uint64_t> d
 // A variable without a time dimension, returned whole for every time index.
 Result<std::vector<double>> read_whole(const TarqFile& file, std::string_view name,
                                        std::span<const std::uint64_t> dims) {
-    TARQ_TRY(auto values, file.hdf5.read_f64(name));
+    TARQ_TRY(auto values, file.reader->read_f64(name));
     const auto count = hdf5::element_count(dims);
     if (!count || values.size() != *count) {
         return fail(ErrorKind::DimMismatch, "variable '" + std::string(name) + "' holds " +
@@ -44,7 +45,7 @@ Result<std::vector<double>> read_time_slab(const TarqFile& file, std::string_vie
                                            std::span<const std::uint64_t> dims, std::uint64_t slab) {
     if (slab == 0) return std::vector<double>{};
     if (t >= dims[0]) return std::unexpected(slab_out_of_range(name, t, dims));
-    TARQ_TRY(auto values, file.hdf5.read_f64_slab(name, t));
+    TARQ_TRY(auto values, file.reader->read_f64_slab(name, t));
     if (values.size() < slab) return std::unexpected(slab_out_of_range(name, t, dims));
     values.resize(slab);
     return values;
@@ -53,7 +54,7 @@ Result<std::vector<double>> read_time_slab(const TarqFile& file, std::string_vie
 }  // namespace
 
 Result<StoredField> read_stored(const TarqFile& file, std::string_view name, std::size_t t) {
-    TARQ_TRY(const auto dims, file.hdf5.shape(name));
+    TARQ_TRY(const auto dims, file.reader->shape(name));
     // The file's dimension metadata decides whether the first dimension is
     // time; without it, only [ny, nx] fields and 1-D variables are static.
     const auto timed = has_time_dimension(file, name);
@@ -69,12 +70,13 @@ Result<StoredField> read_stored(const TarqFile& file, std::string_view name, std
     }
     StoredField field{{}, {shape.begin(), shape.end()}, whole};
     if (dims.size() < 2) {
-        TARQ_TRY(field.values, file.hdf5.read_f64(name));
+        TARQ_TRY(field.values, file.reader->read_f64(name));
     } else if (whole) {
         TARQ_TRY(field.values, read_whole(file, name, dims));
     } else {
         TARQ_TRY(field.values, read_time_slab(file, name, t, dims, *per_time));
     }
+    TARQ_TRY(field.values, unpacked(*file.reader, name, std::move(field.values)));
     return field;
 }
 

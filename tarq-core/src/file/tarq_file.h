@@ -4,22 +4,34 @@
 // its only mutable part and has its own lock.
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "file/field_cache.h"
-#include "hdf5/hdf5_file.h"
+#include "file/model_reader.h"
 #include "util/error.h"
 
 namespace tarq {
 
+// The map projection as the root attributes describe it, read once at opening.
+// MAP_PROJ is 0 and the latitudes and longitude NaN where an attribute is
+// missing or not a number.
+struct MapProjection {
+    int map_proj = 0;
+    double truelat1 = std::numeric_limits<double>::quiet_NaN();   // degrees
+    double truelat2 = std::numeric_limits<double>::quiet_NaN();   // degrees
+    double stand_lon = std::numeric_limits<double>::quiet_NaN();  // degrees
+};
+
 struct TarqFile {
-    TarqFile(std::string path, Hdf5File hdf5) : path(std::move(path)), hdf5(std::move(hdf5)) {}
+    TarqFile(std::string path, std::unique_ptr<ModelReader> reader)
+        : path(std::move(path)), reader(std::move(reader)) {}
 
     std::string path;  // exactly as the caller gave it
-    Hdf5File hdf5;
+    std::unique_ptr<ModelReader> reader;  // never null
     std::uint64_t nx = 0;       // west-east mass points
     std::uint64_t ny = 0;       // south-north mass points
     std::uint64_t nz = 0;       // mass (half) levels
@@ -29,6 +41,7 @@ struct TarqFile {
     std::uint64_t nz_stag = 0;  // full levels of W, PH, PHB
     double dx = 1000.0;         // m
     double dy = 1000.0;         // m
+    MapProjection projection;
     mutable FieldCache cache;
 };
 
@@ -39,8 +52,10 @@ struct GridDims {
     std::uint64_t nt = 0;
 };
 
-// Grid sizes from the shape of T, [Time, nz, ny, nx].
-[[nodiscard]] Result<GridDims> grid_dims(const Hdf5File& hdf5);
+// Grid sizes from the shape of T, [Time, nz, ny, nx]; for a file without T
+// (2-D fields only), from its dimensions and 2-D fields (nz 0 unless the file
+// has a bottom_top dimension).
+[[nodiscard]] Result<GridDims> grid_dims(const ModelReader& reader);
 
 [[nodiscard]] Result<std::unique_ptr<TarqFile>> open_tarq_file(std::string_view path);
 

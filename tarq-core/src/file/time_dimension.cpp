@@ -5,9 +5,9 @@
 namespace tarq {
 
 std::optional<bool> has_time_dimension(const TarqFile& file, std::string_view name) {
-    const auto time_scales = file.hdf5.dimension_scales("T");
+    const auto time_scales = file.reader->dimension_ids("T");
     if (!time_scales || time_scales->empty() || time_scales->front() == UNDEFINED_ADDRESS) return std::nullopt;
-    const auto scales = file.hdf5.dimension_scales(name);
+    const auto scales = file.reader->dimension_ids(name);
     if (!scales || scales->empty() || scales->front() == UNDEFINED_ADDRESS) return std::nullopt;
     return scales->front() == time_scales->front();
 }

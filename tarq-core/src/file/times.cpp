@@ -6,8 +6,8 @@
 namespace tarq {
 
 Result<std::vector<std::string>> read_times(const TarqFile& file) {
-    TARQ_TRY(const auto dims, file.hdf5.shape("Times"));
-    TARQ_TRY(const auto bytes, file.hdf5.read_bytes("Times"));
+    TARQ_TRY(const auto dims, file.reader->shape("Times"));
+    TARQ_TRY(const auto bytes, file.reader->read_bytes("Times"));
     // A zero string length would make every record empty and the record count
     // (untrusted) unbounded, so it is refused with the other odd shapes.
     if (dims.size() != 2 || dims[1] == 0) {

@@ -2,8 +2,11 @@
 // The value of one root group attribute as the attribute table keeps it.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
+
+#include "util/error.h"
 
 namespace tarq {
 
@@ -11,6 +14,20 @@ namespace tarq {
 // datatype (strings, 1-byte integers, unsupported types) is kept as text.
 struct AttrValue {
     std::variant<double, float, std::int32_t, std::string> value;
+    // The first element of any floating-point or 2-, 4- or 8-byte integer
+    // attribute as float64, for the packing attributes of variables
+    // (scale_factor, add_offset, _FillValue, missing_value).
+    std::optional<double> number;
 };
+
+// A global attribute as float64: F64, F32 and I32 widen exactly; text is
+// AttrType "'{name}' is not numeric".
+[[nodiscard]] inline Result<double> attr_value_f64(const std::string& name, const AttrValue& attribute) {
+    const auto& value = attribute.value;
+    if (const auto* d = std::get_if<double>(&value)) return *d;
+    if (const auto* f = std::get_if<float>(&value)) return static_cast<double>(*f);
+    if (const auto* i = std::get_if<std::int32_t>(&value)) return static_cast<double>(*i);
+    return fail(ErrorKind::AttrType, "'" + name + "' is not numeric");
+}
 
 }  // namespace tarq

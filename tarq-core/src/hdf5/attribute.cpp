@@ -6,6 +6,7 @@
 
 #include "hdf5/btree_v2.h"
 #include "hdf5/dataset_info.h"
+#include "hdf5/dataset_read.h"
 #include "hdf5/dataspace.h"
 #include "hdf5/datatype.h"
 #include "hdf5/fractal_heap.h"
@@ -30,20 +31,31 @@ Result<AttrValue> numeric_value(const Datatype& type, ByteSpan data) {
     switch (type.type) {
         case ElementType::F64:
             if (data.size() < 8) return netcdf_error("F64 attr data too short");
-            return AttrValue{std::bit_cast<double>(load_bits<std::uint64_t>(data, be))};
+            return AttrValue{std::bit_cast<double>(load_bits<std::uint64_t>(data, be)), std::nullopt};
         case ElementType::F32:
             if (data.size() < 4) return netcdf_error("F32 attr data too short");
-            return AttrValue{std::bit_cast<float>(load_bits<std::uint32_t>(data, be))};
+            return AttrValue{std::bit_cast<float>(load_bits<std::uint32_t>(data, be)), std::nullopt};
         case ElementType::I32: {
             if (data.size() < 4) return netcdf_error("I32 attr data too short");
             const auto bits = load_bits<std::uint32_t>(data, be);
             // An unsigned value above 2^31 - 1 is kept exactly as float64.
-            if (!type.is_signed && bits > 0x7FFFFFFFu) return AttrValue{static_cast<double>(bits)};
-            return AttrValue{std::bit_cast<std::int32_t>(bits)};
+            if (!type.is_signed && bits > 0x7FFFFFFFu) return AttrValue{static_cast<double>(bits), std::nullopt};
+            return AttrValue{std::bit_cast<std::int32_t>(bits), std::nullopt};
         }
+        case ElementType::I16:
+        case ElementType::I64:
         case ElementType::Byte: break;
     }
     return netcdf_error("not numeric");
+}
+
+// The first element as float64 for floating-point and 2-, 4- and 8-byte
+// integer types; 1-byte integers are indistinguishable from text here.
+std::optional<double> first_number(const Datatype& type, ByteSpan data) {
+    const std::uint64_t size = element_size(type.type);
+    if (type.type == ElementType::Byte || data.size() < size) return std::nullopt;
+    const auto values = convert_to_f64(data.first(size), type);
+    return values.front();
 }
 
 }  // namespace
@@ -76,13 +88,15 @@ Result<NamedAttribute> parse_attribute_message(ByteSpan m) {
     // only point at the real one, so such a value is kept as text.
     const bool shared_type = version >= 2 && (m[1] & 0x01);
     const auto type = shared_type ? netcdf_error("shared datatype") : parse_datatype(m.subspan(datatype_at, datatype_size));
-    if (type && type->type != ElementType::Byte) {
+    if (type && type->type != ElementType::Byte && type->type != ElementType::I16 && type->type != ElementType::I64) {
         TARQ_TRY(attribute.value, numeric_value(*type, data));
+        attribute.value.number = first_number(*type, data);
         return attribute;
     }
     const std::uint64_t count = element_count(dims).value_or(~std::uint64_t{0});
     const std::size_t text_size = static_cast<std::size_t>(std::min<std::uint64_t>(data.size(), count));
-    attribute.value = AttrValue{strip_trailing_nuls(utf8_lossy(data.first(text_size)))};
+    attribute.value = AttrValue{strip_trailing_nuls(utf8_lossy(data.first(text_size))), std::nullopt};
+    if (type) attribute.value.number = first_number(*type, data);
     return attribute;
 }
 
@@ -124,6 +138,12 @@ Result<AttributeTable> collect_v2_attributes(const FileReader& file, std::uint64
             table.insert_or_assign(std::move(attribute->name), std::move(attribute->value));
     }
     return table;
+}
+
+Result<AttributeTable> collect_object_attributes(const FileReader& file, std::uint64_t header) {
+    TARQ_TRY(const std::uint8_t first, file.u8(header));
+    if (first == 'O') return collect_v2_attributes(file, header);
+    return collect_v1_attributes(file, header);
 }
 
 }  // namespace tarq::hdf5

@@ -29,4 +29,7 @@ struct NamedAttribute {
 // attributes.
 [[nodiscard]] Result<AttributeTable> collect_v2_attributes(const FileReader& file, std::uint64_t header);
 
+// The attributes of any object (a dataset's, for one) by its header version.
+[[nodiscard]] Result<AttributeTable> collect_object_attributes(const FileReader& file, std::uint64_t header);
+
 }  // namespace tarq::hdf5

@@ -31,6 +31,7 @@ Result<DatasetInfo> parse_dataset_header(const FileReader& file, std::uint64_t a
         switch (type) {
             case message_type::kDataspace: {
                 TARQ_TRY(info.dims, parse_dataspace(data));
+                TARQ_TRY(info.max_dims, parse_dataspace_max(data));
                 break;
             }
             case message_type::kDatatype: {

@@ -11,7 +11,8 @@ namespace tarq {
 // The all-ones address: "no address" wherever an address may be undefined.
 inline constexpr std::uint64_t UNDEFINED_ADDRESS = 0xFFFFFFFFFFFFFFFFull;
 
-enum class ElementType { F32, F64, I32, Byte };
+// Fixed-point types are named by size; Datatype::is_signed gives the sign.
+enum class ElementType { F32, F64, I16, I32, I64, Byte };
 
 // Datatype message (HDF5 format IV.A.2.d), reduced to what decoding needs.
 struct Datatype {
@@ -25,7 +26,9 @@ struct Datatype {
     switch (type) {
         case ElementType::F32: return 4;
         case ElementType::F64: return 8;
+        case ElementType::I16: return 2;
         case ElementType::I32: return 4;
+        case ElementType::I64: return 8;
         case ElementType::Byte: return 1;
     }
     return 1;
@@ -37,10 +40,26 @@ struct ContiguousLayout {
     std::uint64_t size = 0;
 };
 
+// How the chunks of a dataset are found: the version 1 B-tree of layout
+// version 3, or one of the chunk indexes of layout versions 4 and 5.
+enum class ChunkIndex : std::uint8_t {
+    BtreeV1 = 0,
+    SingleChunk = 1,
+    Implicit = 2,
+    FixedArray = 3,
+    ExtensibleArray = 4,
+    BtreeV2 = 5,
+};
+
 struct ChunkedLayout {
     std::vector<std::uint32_t> chunk_dims;  // one per dataset dimension
-    std::uint64_t btree_address = UNDEFINED_ADDRESS;
+    std::uint64_t btree_address = UNDEFINED_ADDRESS;  // the index's address, whatever its kind
     std::uint8_t dimensionality = 0;  // offsets in each chunk key (rank + 1)
+    ChunkIndex index = ChunkIndex::BtreeV1;
+    // A single filtered chunk's stored size and filter mask (layout flag bit 1).
+    bool single_chunk_filtered = false;
+    std::uint64_t single_chunk_size = 0;
+    std::uint32_t single_chunk_mask = 0;
 };
 
 using StorageLayout = std::variant<ContiguousLayout, ChunkedLayout>;
@@ -57,6 +76,7 @@ struct Filter {
 
 struct DatasetInfo {
     std::vector<std::uint64_t> dims;  // outermost first; empty for a scalar
+    std::vector<std::uint64_t> max_dims;  // as dims when the file gives none; all ones: unlimited
     Datatype datatype;
     StorageLayout layout;
     std::vector<Filter> filters;

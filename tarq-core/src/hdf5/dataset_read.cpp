@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "hdf5/btree_v1.h"
+#include "hdf5/chunk_index.h"
 #include "hdf5/chunk_filters.h"
 #include "hdf5/dataspace.h"
 
@@ -102,8 +102,7 @@ Result<Bytes> read_chunked(const FileReader& file, const DatasetInfo& info, cons
         info.filters.begin(), info.filters.end(), [](const Filter& f) { return f.kind == FilterKind::Fletcher32; }));
     const std::uint64_t max_decoded = chunk_bytes + 4 * fletchers;
 
-    TARQ_TRY(const std::vector<ChunkRecord> records,
-             collect_chunks(file, layout.btree_address, layout.dimensionality));
+    TARQ_TRY(const std::vector<ChunkRecord> records, collect_chunk_records(file, info, layout));
     Bytes out(static_cast<std::size_t>(out_bytes), 0);
     const std::size_t rank = info.dims.size();
     for (const ChunkRecord& record : records) {
@@ -131,7 +130,10 @@ Result<Bytes> read_contiguous(const FileReader& file, const ContiguousLayout& la
 
 template <class T>
 T load(const std::uint8_t* p, bool big_endian) {
-    using U = std::conditional_t<sizeof(T) == 8, std::uint64_t, std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint8_t>>;
+    using U = std::conditional_t<
+        sizeof(T) == 8, std::uint64_t,
+        std::conditional_t<sizeof(T) == 4, std::uint32_t,
+                           std::conditional_t<sizeof(T) == 2, std::uint16_t, std::uint8_t>>>;
     U bits = 0;
     std::memcpy(&bits, p, sizeof(U));
     if ((std::endian::native == std::endian::big) != big_endian) bits = std::byteswap(bits);
@@ -179,6 +181,19 @@ std::vector<double> convert_to_f64(ByteSpan bytes, const Datatype& datatype) {
             break;
         case ElementType::F32:
             for (std::size_t i = 0; i < n; ++i) values[i] = load<float>(p + 4 * i, be);
+            break;
+        case ElementType::I16:
+            if (datatype.is_signed)
+                for (std::size_t i = 0; i < n; ++i) values[i] = load<std::int16_t>(p + 2 * i, be);
+            else
+                for (std::size_t i = 0; i < n; ++i) values[i] = load<std::uint16_t>(p + 2 * i, be);
+            break;
+        case ElementType::I64:
+            // Magnitudes above 2^53 round to the nearest float64, as NumPy does.
+            if (datatype.is_signed)
+                for (std::size_t i = 0; i < n; ++i) values[i] = static_cast<double>(load<std::int64_t>(p + 8 * i, be));
+            else
+                for (std::size_t i = 0; i < n; ++i) values[i] = static_cast<double>(load<std::uint64_t>(p + 8 * i, be));
             break;
         case ElementType::I32:
             if (datatype.is_signed)

@@ -15,6 +15,15 @@ Result<std::vector<std::uint64_t>> parse_dataspace(ByteSpan message) {
     return dims;
 }
 
+Result<std::vector<std::uint64_t>> parse_dataspace_max(ByteSpan message) {
+    TARQ_TRY(std::vector<std::uint64_t> dims, parse_dataspace(message));
+    if (dims.empty() || message.size() < 3 || !(message[2] & 0x01)) return dims;
+    const std::size_t max_at = (message[0] == 1 ? 8 : 4) + 8 * dims.size();
+    if (!fits(message.size(), max_at, 8 * dims.size())) return netcdf_error("Dataspace message too short");
+    for (std::size_t i = 0; i < dims.size(); ++i) dims[i] = le_uint_unchecked(message, max_at + 8 * i, 8);
+    return dims;
+}
+
 std::optional<std::uint64_t> element_count(std::span<const std::uint64_t> dims) noexcept {
     for (const std::uint64_t d : dims)
         if (d == 0) return 0;

@@ -15,7 +15,9 @@ Result<Datatype> parse_datatype(ByteSpan message) {
             datatype.big_endian = bits & 0x01;
             datatype.is_signed = bits & 0x08;
             if (size == 1) datatype.type = ElementType::Byte;
+            else if (size == 2) datatype.type = ElementType::I16;
             else if (size == 4) datatype.type = ElementType::I32;
+            else if (size == 8) datatype.type = ElementType::I64;
             else return netcdf_error("Unsupported integer size " + std::to_string(size));
             return datatype;
         case 1:  // floating point: bits 0 and 6 byte order, both set for VAX order

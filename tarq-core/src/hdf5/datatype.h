@@ -7,7 +7,7 @@
 
 namespace tarq::hdf5 {
 
-// Fixed point of 1 or 4 bytes, IEEE float of 4 or 8 bytes, or string, with
+// Fixed point of 1, 2, 4 or 8 bytes, IEEE float of 4 or 8 bytes, or string, with
 // byte order and sign.
 [[nodiscard]] Result<Datatype> parse_datatype(ByteSpan message);
 

@@ -190,6 +190,7 @@ Result<FractalHeap> read_fractal_heap(const FileReader& file, std::uint64_t addr
     heap.max_heap_size = static_cast<std::uint16_t>(le_uint_unchecked(fields, 128, 2));
     heap.root_block_address = le_uint_unchecked(fields, 132, 8);
     heap.root_rows = static_cast<std::uint16_t>(le_uint_unchecked(fields, 140, 2));
+    heap.huge_btree_address = le_uint_unchecked(fields, 22, 8);
     heap.checksummed_direct_blocks = (fields[9] & 0x02) != 0;
     // With an I/O filter the root block's filtered size, filter mask and the
     // filter pipeline come before the checksum.
@@ -204,6 +205,8 @@ Result<FractalHeap> read_fractal_heap(const FileReader& file, std::uint64_t addr
 Result<Bytes> heap_object(const FileReader& file, const FractalHeap& heap, ByteSpan heap_id) {
     if (heap_id.empty()) return netcdf_error("Empty heap ID");
     const unsigned id_type = (heap_id[0] >> 4) & 3u;
+    if (id_type == 1) return huge_heap_object(file, heap, heap_id);
+    if (id_type == 2) return tiny_heap_object(heap, heap_id);
     if (id_type != 0) return netcdf_error("Non-managed heap ID type " + std::to_string(id_type));
     const ByteSpan fields = heap_id.subspan(1);
     const std::uint64_t offset = bit_field(fields, 0, heap.offset_bits);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "hdf5/bytes.h"
+#include "hdf5/dataset_info.h"
 #include "hdf5/file_reader.h"
 #include "util/error.h"
 
@@ -21,6 +22,7 @@ struct FractalHeap {
     std::uint16_t max_heap_size = 0;  // bits of a heap offset
     std::uint64_t root_block_address = 0;
     std::uint16_t root_rows = 0;  // 0: the root block is a direct block
+    std::uint64_t huge_btree_address = UNDEFINED_ADDRESS;  // v2 B-tree of huge objects
     bool checksummed_direct_blocks = false;
 
     std::vector<std::uint64_t> row_block_sizes;  // one per row of the doubling table
@@ -32,7 +34,15 @@ struct FractalHeap {
 // Reads the "FRHP" header at `address`.
 [[nodiscard]] Result<FractalHeap> read_fractal_heap(const FileReader& file, std::uint64_t address);
 
-// The bytes of the managed object that `heap_id` names.
+// The bytes of the object that `heap_id` names: managed (in the heap's
+// blocks), huge (a block of its own) or tiny (inside the ID).
 [[nodiscard]] Result<Bytes> heap_object(const FileReader& file, const FractalHeap& heap, ByteSpan heap_id);
+
+// A huge object: its address and length are in the ID when the ID is long
+// enough, else found under the ID's key in the huge-object B-tree.
+[[nodiscard]] Result<Bytes> huge_heap_object(const FileReader& file, const FractalHeap& heap, ByteSpan heap_id);
+
+// A tiny object: its bytes follow its length in the ID.
+[[nodiscard]] Result<Bytes> tiny_heap_object(const FractalHeap& heap, ByteSpan heap_id);
 
 }  // namespace tarq::hdf5

@@ -28,8 +28,9 @@ struct Hdf5File::State {
     FileReader file;
     MemberTable members;                  // immutable after open
     AttributeTable attributes;            // immutable after open
-    mutable std::mutex cache_mutex;       // guards dataset_cache only
+    mutable std::mutex cache_mutex;       // guards the two caches below
     mutable std::unordered_map<std::string, DatasetInfo> dataset_cache;
+    mutable std::unordered_map<std::string, AttributeTable> member_attributes;
     // Dimension scales of each dataset (by object header address), gathered
     // from every member's REFERENCE_LIST on first use; immutable after that.
     mutable std::once_flag scales_once;
@@ -143,11 +144,26 @@ Result<double> Hdf5File::attr_f64(std::string_view name) const {
     const std::string key(name);
     const auto found = state_->attributes.find(key);
     if (found == state_->attributes.end()) return fail(ErrorKind::AttrNotFound, key);
-    const auto& value = found->second.value;
-    if (const auto* d = std::get_if<double>(&value)) return *d;
-    if (const auto* f = std::get_if<float>(&value)) return static_cast<double>(*f);
-    if (const auto* i = std::get_if<std::int32_t>(&value)) return static_cast<double>(*i);
-    return fail(ErrorKind::AttrType, "'" + key + "' is not numeric");
+    return attr_value_f64(key, found->second);
+}
+
+Result<std::optional<double>> Hdf5File::member_attr_f64(std::string_view member, std::string_view attribute) const {
+    const std::string key(member);
+    const auto numeric = [&](const AttributeTable& table) -> std::optional<double> {
+        const auto found = table.find(std::string(attribute));
+        return found == table.end() ? std::nullopt : found->second.number;
+    };
+    {
+        const std::lock_guard lock(state_->cache_mutex);
+        if (const auto hit = state_->member_attributes.find(key); hit != state_->member_attributes.end())
+            return numeric(hit->second);
+    }
+    const auto address = state_->members.find(key);
+    if (address == state_->members.end()) return fail(ErrorKind::VarNotFound, key);
+    TARQ_TRY(AttributeTable table, hdf5::collect_object_attributes(state_->file, address->second));
+    const std::lock_guard lock(state_->cache_mutex);
+    const auto& stored = state_->member_attributes.insert_or_assign(key, std::move(table)).first->second;
+    return numeric(stored);
 }
 
 std::vector<std::string> Hdf5File::member_names() const {

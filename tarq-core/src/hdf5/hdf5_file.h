@@ -54,6 +54,12 @@ public:
     // A root group attribute as float64.
     [[nodiscard]] Result<double> attr_f64(std::string_view name) const;
 
+    // The first element of a numeric attribute of a root member, as float64;
+    // nothing when the member has no such attribute or it is not numeric.
+    // A member's attributes are read once and cached.
+    [[nodiscard]] Result<std::optional<double>> member_attr_f64(std::string_view member,
+                                                                std::string_view attribute) const;
+
     // Sorted names of the root group's hard links and attributes, for tests
     // and the fuzz target.
     [[nodiscard]] std::vector<std::string> member_names() const;

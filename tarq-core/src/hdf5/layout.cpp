@@ -53,8 +53,7 @@ std::optional<std::size_t> index_info_size(std::uint8_t index_type, std::uint8_t
 }
 
 // Version 4: flags, dimensionality, width of the sizes, the sizes, then the
-// chunk index type, its parameters and the index address. Such an index is
-// never a version 1 B-tree; reading stops at its signature.
+// chunk index type, its parameters and the index address.
 Result<StorageLayout> chunked_v4(ByteSpan m) {
     if (m.size() < 5) return malformed_chunked();
     const std::uint8_t flags = m[2];
@@ -69,6 +68,12 @@ Result<StorageLayout> chunked_v4(ByteSpan m) {
     const auto address = le_uint(m, type_at + 1 + *info_size, 8);
     if (!address) return malformed_chunked();
     TARQ_TRY(ChunkedLayout chunked, chunked_from_sizes(d, sizes, *address));
+    chunked.index = static_cast<ChunkIndex>(m[type_at]);
+    if (chunked.index == ChunkIndex::SingleChunk && (flags & 0x02)) {
+        chunked.single_chunk_filtered = true;
+        chunked.single_chunk_size = le_uint_unchecked(m, type_at + 1, 8);
+        chunked.single_chunk_mask = static_cast<std::uint32_t>(le_uint_unchecked(m, type_at + 9, 4));
+    }
     return chunked;
 }
 
@@ -86,10 +91,12 @@ Result<StorageLayout> parse_layout(ByteSpan message) {
     if (version == 3 && layout_class == kContiguous) return contiguous(message, "Contiguous layout too short");
     if (version == 3 && layout_class == kChunked) return chunked_v3(message);
     if (version == 4 && layout_class == kContiguous) return contiguous(message, "Contiguous layout v4 too short");
-    if (version == 4 && layout_class == kChunked) return chunked_v4(message);
+    // Version 5 (HDF5 2.0) has version 4's fields.
+    if ((version == 4 || version == 5) && layout_class == kChunked) return chunked_v4(message);
+    if (version == 5 && layout_class == kContiguous) return contiguous(message, "Contiguous layout v4 too short");
     // Versions 1 and 2 and the compact and virtual classes read as no data;
-    // a newer version than 4 may encode anything and is refused.
-    if (version > 4) return netcdf_error("Unsupported layout version " + std::to_string(version));
+    // a newer version than 5 may encode anything and is refused.
+    if (version > 5) return netcdf_error("Unsupported layout version " + std::to_string(version));
     return ContiguousLayout{};
 }
 

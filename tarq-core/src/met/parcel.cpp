@@ -305,7 +305,7 @@ EquilibriumLevel equilibrium_level(const Sounding& profile) noexcept {
 }
 
 EffectiveLayer effective_layer_scan(const Sounding& column, ParcelScratch& scratch) noexcept {
-    EffectiveLayer layer{false, 0, 0, 0.0};
+    EffectiveLayer layer{false, 0, 0, 0, 0.0};
     const std::size_t nz = column.size();
     for (std::size_t i = 0; i + 1 < nz; ++i) {
         const ParcelResult r = lift_parcel(column.from_level(i), {column.p_hpa[i], column.t_c[i], column.td_c[i]},
@@ -320,6 +320,7 @@ EffectiveLayer effective_layer_scan(const Sounding& column, ParcelScratch& scrat
             layer.found = true;
             layer.base = i;
         }
+        layer.top = i;
         if (r.cape > layer.best_cape) {
             layer.best_cape = r.cape;
             layer.best_level = i;

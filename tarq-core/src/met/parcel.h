@@ -60,6 +60,7 @@ struct EquilibriumLevel {
 struct EffectiveLayer {
     bool found;
     std::size_t base;        // lowest qualifying level
+    std::size_t top;         // highest qualifying level of the run
     std::size_t best_level;  // level of the largest CAPE in the layer (lowest on ties)
     double best_cape;        // J/kg, 0 when nothing qualified
 };

@@ -1,0 +1,324 @@
+"""The tarq command line: what is in a model file, its diagnostics, and maps.
+
+    python -m tarq                      the shipped sample: summary, table, figure
+    python -m tarq FILE [NAME ...]      the same for any model output file
+    python -m tarq --list               the catalogue of diagnostics
+"""
+
+from __future__ import annotations
+
+import argparse
+import os
+import sys
+from dataclasses import dataclass
+from typing import Any, TextIO
+
+import numpy as np
+
+from tarq import _tarq, sample_path
+from tarq.summary import (HEADLINE, Row, describe_file, field_stats, file_times, format_catalogue, format_table,
+                          split_components)
+
+PROG = "python -m tarq"
+SAMPLE_FIGURE = "tarq-sample.png"
+PLOT_EXTRA_HINT = "pip install 'tarq[plot]'"
+
+EXAMPLES = f"""\
+examples:
+  {PROG}                                  summary of the shipped sample, its headline
+                                                  diagnostics at every time, and {SAMPLE_FIGURE}
+  {PROG} wrfout.nc                        summary and headline diagnostics of a file
+  {PROG} wrfout.nc mlcape srh3 --time 0   two diagnostics at the first time only
+  {PROG} wrfout.nc t2 td2 --units degC    in another unit
+  {PROG} wrfout.nc cape --opt parcel_type=mu --opt top_m=3000
+  {PROG} wrfout.nc srh --opt depth_m=3000 --opt storm_motion=10,5
+  {PROG} wrfout.nc dbz wa --level 10 --plot maps.png
+  {PROG} wrfout.nc PSFC RAINNC            variables stored in the file, by their own names
+  {PROG} --list                           every diagnostic with its units
+
+--time takes a time index (negative counts from the end), a time string as the
+file stores it, or "all" (the default). Statistics of a 3-D field cover every
+level unless --level is given. --plot draws the time given, or the last one.
+A diagnostic that cannot be computed from the file shows as "n/a (reason)".
+Exit status: 0 on success, 1 when a requested figure could not be made, 2 for
+bad arguments (missing or unreadable file, unknown name, bad option or time).
+"""
+
+# getvar's options as --opt takes them: the text's type, and its accepted values.
+_TEXT_CHOICES = {"parcel_type": ("sb", "ml", "mu"), "layer_type": ("fixed", "effective")}
+_NUMBERS = ("top_m", "bottom_m", "depth_m", "parcel_pressure", "parcel_temperature", "parcel_dewpoint",
+            "bottom_p", "top_p", "lake_interp")
+_FLAGS = {"true": True, "yes": True, "1": True, "false": False, "no": False, "0": False}
+OPTION_NAMES = (*_TEXT_CHOICES, "storm_motion", *_NUMBERS, "use_virtual")
+
+# Errors of getvar that are the caller's mistake rather than the file's.
+_USAGE_PREFIXES = ("unknown variable: ", "unit conversion error: ", "invalid parameter: ")
+
+
+class UsageError(Exception):
+    """A mistake in the command line; reported in one line with status 2."""
+
+
+class _Parser(argparse.ArgumentParser):
+    def error(self, message: str):  # type: ignore[override]
+        raise UsageError(message)
+
+
+def build_parser() -> argparse.ArgumentParser:
+    p = _Parser(prog=PROG, formatter_class=argparse.RawDescriptionHelpFormatter, epilog=EXAMPLES,
+                description="Summarise a TARQ model output file: its grid, projection, domain and times, "
+                            "then the minimum, mean and maximum of diagnostics, and maps of them. "
+                            "Without a FILE, the shipped sample file is used and a figure is drawn.")
+    p.add_argument("file", nargs="?", metavar="FILE", help="model output file (default: the shipped sample)")
+    p.add_argument("names", nargs="*", metavar="NAME",
+                   help=f"diagnostics (names or aliases, see --list) or stored variables "
+                        f"(default: {' '.join(HEADLINE)})")
+    p.add_argument("-t", "--time", default="all", metavar="T|all", help="time index, time string or all (default)")
+    p.add_argument("-u", "--units", metavar="U", help="unit for every NAME, e.g. degC, hPa, kt, km, g/kg")
+    p.add_argument("-o", "--opt", action="append", default=[], metavar="KEY=VALUE",
+                   help="a getvar option, repeatable: " + ", ".join(OPTION_NAMES)
+                        + " (parcel_type: sb, ml or mu; layer_type: fixed or effective; "
+                          "storm_motion: U,V in m/s; use_virtual: true or false)")
+    p.add_argument("-p", "--plot", metavar="PNG", help=f"draw maps into this PNG file (without FILE: {SAMPLE_FIGURE})")
+    p.add_argument("-l", "--level", metavar="K", help="model level (0 = lowest) of 3-D fields for maps and statistics")
+    p.add_argument("--list", action="store_true", help="print the catalogue of diagnostics and exit")
+    return p
+
+
+def parse_option(text: str) -> tuple[str, Any]:
+    """One --opt KEY=VALUE, converted to the type getvar takes."""
+    key, sep, value = text.partition("=")
+    key, value = key.strip(), value.strip()
+    if not sep or not key:
+        raise UsageError(f"--opt {text!r}: expected KEY=VALUE")
+    if key not in OPTION_NAMES:
+        raise UsageError(f"--opt {key}: unknown option (options are {', '.join(OPTION_NAMES)})")
+    if key in _TEXT_CHOICES:
+        if value not in _TEXT_CHOICES[key]:
+            raise UsageError(f"--opt {key}={value}: expected one of {', '.join(_TEXT_CHOICES[key])}")
+        return key, value
+    if key == "use_virtual":
+        if value.lower() not in _FLAGS:
+            raise UsageError(f"--opt use_virtual={value}: expected true or false")
+        return key, _FLAGS[value.lower()]
+    try:
+        if key == "storm_motion":
+            u, v = (float(part) for part in value.split(","))
+            return key, (u, v)
+        return key, float(value)
+    except ValueError:
+        expected = "two numbers U,V in m/s" if key == "storm_motion" else "a number"
+        raise UsageError(f"--opt {key}={value}: expected {expected}") from None
+
+
+def parse_options(texts: list[str]) -> dict[str, Any]:
+    return dict(parse_option(t) for t in texts)
+
+
+def open_model_file(path: str | os.PathLike) -> _tarq.TarqFile:
+    if not os.path.exists(path):
+        raise UsageError(f"{os.fspath(path)}: no such file")
+    if os.path.isdir(path):
+        raise UsageError(f"{os.fspath(path)}: is a directory, not a model output file")
+    try:
+        return _tarq.TarqFile(path)
+    except OSError as e:
+        raise UsageError(f"{os.fspath(path)}: not a readable model output file ({e})") from None
+
+
+def select_times(text: str, times: list[str] | None, nt: int) -> list[int]:
+    if text == "all":
+        return list(range(nt))
+    if times is not None and text in times:
+        return [times.index(text)]
+    try:
+        t = int(text)
+    except ValueError:
+        raise UsageError(f"--time {text}: expected a time index, a time string of the file, or all") from None
+    if not -nt <= t < nt:
+        raise UsageError(f"--time {text}: the file has {nt} times (0 to {nt - 1})")
+    return [t % nt]
+
+
+def check_level(text: str | None, nz: int) -> int | None:
+    if text is None:
+        return None
+    try:
+        level = int(text)
+    except ValueError:
+        raise UsageError(f"--level {text}: expected a model level index") from None
+    if not 0 <= level < nz:
+        raise UsageError(f"--level {text}: the file has {nz} levels (0 to {nz - 1})")
+    return level
+
+
+@dataclass
+class Result:
+    values: np.ndarray | None
+    problem: str | None = None
+
+
+def _usage_error(text: str, name: str, units: str | None) -> UsageError | None:
+    """The UsageError for a getvar error that is the request's mistake, or
+    None for one that comes from the file."""
+    if text.startswith(_USAGE_PREFIXES[0]):
+        return UsageError(f"{text}; see --list")
+    if text.startswith(_USAGE_PREFIXES[1]):
+        return UsageError(f"--units {units} for {name}: {text}")
+    if text.startswith(_USAGE_PREFIXES[2]):
+        return UsageError(f"{name}: {text}")
+    return None
+
+
+def describe(f: _tarq.TarqFile, name: str, units: str | None) -> tuple[str, str, str]:
+    """Catalogue name (the name itself for a stored variable), units and
+    description of what getvar returns for the name, computing nothing; an
+    unknown name or a refused unit is a UsageError."""
+    try:
+        row, description, shown_units, _, _ = _tarq._describe_variable(f, name, units)
+    except RuntimeError as e:
+        error = _usage_error(str(e), name, units)
+        if error is not None:
+            raise error from None
+        return name, units or "", ""    # the file's problem: its row will say n/a
+    return row, shown_units, description
+
+
+def compute(f: _tarq.TarqFile, name: str, t: int, units: str | None, options: dict[str, Any]) -> Result:
+    """One getvar call. A failure that comes from this file is the result's
+    problem; one that comes from the request is a UsageError."""
+    try:
+        return Result(f.getvar(name, timeidx=t, units=units, **options))
+    except RuntimeError as e:
+        error = _usage_error(str(e), name, units)
+        if error is not None:
+            raise error from None
+        return Result(None, str(e))
+    except _tarq.InternalError as e:
+        return Result(None, f"internal error: {e}")
+
+
+def at_level(values: np.ndarray, level: int | None) -> np.ndarray:
+    """A 3-D field at the requested level (all levels when none is given)."""
+    if values.ndim == 3 and level is not None:
+        return values[min(level, values.shape[0] - 1)]
+    return values
+
+
+class Progress:
+    """One self-overwriting line on a terminal's stderr; silent otherwise."""
+
+    def __init__(self, total: int, stream: TextIO = sys.stderr):
+        self.total, self.stream = total, stream
+        self.enabled = total > 1 and stream.isatty()
+
+    def show(self, n: int, text: str) -> None:
+        if self.enabled:
+            self.stream.write(f"\r\033[K{PROG}: time {n + 1}/{self.total}: {text}")
+            self.stream.flush()
+
+    def clear(self) -> None:
+        if self.enabled:
+            self.stream.write("\r\033[K")
+            self.stream.flush()
+
+
+def table_rows(name: str, result: Result, units: str, level: int | None) -> list[Row]:
+    if result.values is None:
+        return [Row(name, units, problem=result.problem)]
+    return [Row(label, part_units, stats=field_stats(at_level(values, level)))
+            for label, values, part_units in split_components(name, result.values, units)]
+
+
+@dataclass
+class Request:
+    """What the command line asks of one open file."""
+
+    f: _tarq.TarqFile
+    names: list[str]
+    times: list[str] | None
+    units: str | None
+    options: dict[str, Any]
+    level: int | None
+    described: dict[str, tuple[str, str, str]]   # name: (catalogue name, units, description)
+
+    def stamp(self, t: int) -> str:
+        return self.times[t] if self.times is not None and t < len(self.times) else f"time {t}"
+
+
+def run(args: argparse.Namespace, out: TextIO = sys.stdout) -> int:
+    if args.list:
+        rows = _tarq.list_variables()
+        print(format_catalogue(rows), file=out)
+        print(f"\n{len(rows)} variables", file=out)
+        return 0
+    sample = args.file is None
+    options = parse_options(args.opt)
+    f = open_model_file(sample_path() if sample else args.file)
+    times, _ = file_times(f)
+    indices = select_times(args.time, times, f.nt)
+    level = check_level(args.level, f.nz)
+    names = args.names or list(HEADLINE)
+    described = {name: describe(f, name, args.units) for name in names}
+    request = Request(f, names, times, args.units, options, level, described)
+    png = args.plot or (SAMPLE_FIGURE if sample else None)
+
+    print("\n".join(describe_file(f)), file=out, flush=True)
+    kept = print_tables(request, indices, out)
+    if png is None:
+        return 0
+    status = draw_figure(request, indices[-1], kept, png, named=bool(args.names), out=out)
+    return 1 if status and args.plot else 0
+
+
+def print_tables(request: Request, indices: list[int], out: TextIO) -> dict[str, Result]:
+    """Prints one table per time; returns the results of the last time."""
+    progress = Progress(len(indices))
+    kept: dict[str, Result] = {}
+    try:
+        for n, t in enumerate(indices):
+            kept = {}
+            rows: list[Row] = []
+            for name in request.names:
+                progress.show(n, name)
+                kept[name] = compute(request.f, name, t, request.units, request.options)
+                rows.extend(table_rows(name, kept[name], request.described[name][1], request.level))
+            progress.clear()
+            where = f", level {request.level}" if request.level is not None else ""
+            print(f"\nTime {t}: {request.stamp(t)}{where}", file=out)
+            print("\n".join(format_table(rows)), file=out, flush=True)
+    finally:
+        progress.clear()
+    return kept
+
+
+def draw_figure(request: Request, t: int, kept: dict[str, Result], png: str, named: bool, out: TextIO) -> int:
+    """Maps of the named variables, or the headline maps, at time t; 0 when
+    the figure was written, 1 when it could not be."""
+    try:
+        from tarq import figures
+    except ImportError:
+        print(f"\nNo figure: matplotlib is not installed ({PLOT_EXTRA_HINT} to draw {png}).", file=out)
+        return 1
+    if named:
+        panels = figures.named_panels(request.f, t, kept, request.described, request.level)
+        what = "maps of " + ", ".join(request.names)
+    else:
+        panels = figures.headline_panels(request.f, t, kept if request.units is None else {}, request.options)
+        what = "headline maps"
+    title = f"{os.path.basename(request.f.path)}: {request.stamp(t)} (time {t})"
+    try:
+        width, height = figures.draw(request.f, t, panels, title, png)
+    except OSError as e:
+        print(f"\nNo figure: cannot write {png} ({e.strerror or e}).", file=out)
+        return 1
+    print(f"\nFigure: {os.path.abspath(png)} ({what} at {request.stamp(t)}, {width} x {height} pixels)", file=out)
+    return 0
+
+
+def main(argv: list[str] | None = None) -> int:
+    try:
+        return run(build_parser().parse_args(argv))
+    except UsageError as e:
+        print(f"{PROG}: error: {e}", file=sys.stderr)
+        return 2

@@ -1,0 +1,74 @@
+#include "file/model_reader.h"
+
+#include <string>
+
+#include "hdf5/file_reader.h"
+#include "hdf5/hdf5_file.h"
+#include "netcdf3/header.h"
+#include "netcdf3/netcdf3_file.h"
+
+namespace tarq {
+
+namespace {
+
+// Hands every call to a reader class with the same member functions.
+template <class File>
+class ReaderOf final : public ModelReader {
+public:
+    explicit ReaderOf(File file) : file_(std::move(file)) {}
+
+    Result<std::vector<std::uint64_t>> shape(std::string_view name) const override { return file_.shape(name); }
+    Result<std::vector<std::uint8_t>> read_bytes(std::string_view name) const override {
+        return file_.read_bytes(name);
+    }
+    Result<std::vector<double>> read_f64(std::string_view name) const override { return file_.read_f64(name); }
+    Result<std::vector<double>> read_f64_slab(std::string_view name, std::uint64_t index) const override {
+        return file_.read_f64_slab(name, index);
+    }
+    Result<double> attr_f64(std::string_view name) const override { return file_.attr_f64(name); }
+    Result<std::optional<double>> variable_attr_f64(std::string_view variable,
+                                                    std::string_view attribute) const override {
+        return file_.member_attr_f64(variable, attribute);
+    }
+    std::optional<std::uint64_t> dimension_size(std::string_view name) const override {
+        if constexpr (requires { file_.dimension_size(name); }) {
+            return file_.dimension_size(name);
+        } else {
+            const auto dims = file_.shape(name);
+            if (!dims || dims->size() != 1) return std::nullopt;
+            return dims->front();
+        }
+    }
+
+    std::optional<std::vector<std::uint64_t>> dimension_ids(std::string_view name) const override {
+        if constexpr (requires { file_.dimension_scales(name); }) {
+            return file_.dimension_scales(name);
+        } else {
+            return std::nullopt;
+        }
+    }
+
+    std::vector<std::string> member_names() const override { return file_.member_names(); }
+    std::vector<std::string> attribute_names() const override { return file_.attribute_names(); }
+
+private:
+    File file_;
+};
+
+template <class File>
+Result<std::unique_ptr<ModelReader>> open_as(std::string_view path) {
+    TARQ_TRY(File file, File::open(path));
+    return std::make_unique<ReaderOf<File>>(std::move(file));
+}
+
+}  // namespace
+
+Result<std::unique_ptr<ModelReader>> open_model_reader(std::string_view path) {
+    TARQ_TRY(const hdf5::FileReader probe, hdf5::FileReader::open(path));
+    // A file shorter than the magic number is the HDF5 reader's to refuse.
+    const auto magic = probe.read_at(0, 4);
+    if (magic && netcdf3::has_classic_magic(*magic)) return open_as<Netcdf3File>(path);
+    return open_as<Hdf5File>(path);
+}
+
+}  // namespace tarq

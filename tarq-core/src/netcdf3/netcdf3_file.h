@@ -1,0 +1,59 @@
+#pragma once
+// Read-only access to a classic netCDF file (CDF-1, CDF-2 or CDF-5): its
+// variables, their attributes and the global attributes, with the operations
+// the HDF5 reader offers. The header is parsed once at open; data are read in
+// place. Safe to use from several threads at once.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "util/error.h"
+
+namespace tarq {
+
+class Netcdf3File {
+public:
+    [[nodiscard]] static Result<Netcdf3File> open(std::string_view path);
+
+    Netcdf3File(Netcdf3File&&) noexcept;
+    Netcdf3File& operator=(Netcdf3File&&) noexcept;
+    ~Netcdf3File();
+
+    // Dimension sizes; the record dimension has the record count.
+    [[nodiscard]] Result<std::vector<std::uint64_t>> shape(std::string_view name) const;
+
+    // All element bytes in row-major order, as stored (big-endian).
+    [[nodiscard]] Result<std::vector<std::uint8_t>> read_bytes(std::string_view name) const;
+
+    [[nodiscard]] Result<std::vector<double>> read_f64(std::string_view name) const;
+
+    // The values at position `index` of the first dimension, as
+    // Hdf5File::read_f64_slab; a record variable reads only that record.
+    [[nodiscard]] Result<std::vector<double>> read_f64_slab(std::string_view name, std::uint64_t index) const;
+
+    // A global attribute as float64, with the HDF5 reader's rules and errors.
+    [[nodiscard]] Result<double> attr_f64(std::string_view name) const;
+
+    // The first element of a numeric attribute of a variable; nothing when
+    // absent or not numeric.
+    [[nodiscard]] Result<std::optional<double>> member_attr_f64(std::string_view variable,
+                                                                std::string_view attribute) const;
+
+    // The length of a named dimension (the record count for the record one).
+    [[nodiscard]] std::optional<std::uint64_t> dimension_size(std::string_view name) const;
+
+    // Sorted variable and global attribute names, for tests and the fuzz target.
+    [[nodiscard]] std::vector<std::string> member_names() const;
+    [[nodiscard]] std::vector<std::string> attribute_names() const;
+
+private:
+    struct State;
+    explicit Netcdf3File(std::unique_ptr<State> state);
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace tarq
