@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "bounded_memory.h"
 #include "hdf5_exercise.h"
 
 namespace {

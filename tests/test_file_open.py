@@ -79,9 +79,9 @@ def test_three_dimensional_u_counts_as_missing(tmp_path):
     )
     f = _tarq.TarqFile(path)
     assert f.nx == nx
-    # The stored U is taken as [Time, ny, nx + 1] slabs, too short for the grid.
-    with pytest.raises(RuntimeError, match=r"^dimension mismatch: U holds 24 values for time index 0"):
-        f.getvar("ua")
+    # Its dimensions say it has no time: it is the whole U of every time, and
+    # fills the grid of the default staggered size.
+    np.testing.assert_array_equal(f.getvar("ua", 1), np.ones((nz, ny, nx)))
 
 
 def test_times_strip_trailing_nuls_only(tmp_path):

@@ -93,6 +93,6 @@ def test_short_land_use_is_a_dimension_mismatch(tmp_path):
     with pytest.raises(RuntimeError) as e:
         f.getvar("t2", lake_interp=10.0)
     assert str(e.value) == (
-        f"dimension mismatch: LU_INDEX holds 4 values for time index 0, fewer than its grid [{NY}, {NX}] needs"
+        f"dimension mismatch: LU_INDEX holds 4 values for time index 0 where its grid [{NY}, {NX}] needs {NY * NX}"
     )
     assert f.getvar("t2").shape == (NY, NX)

@@ -27,7 +27,9 @@ auto guard_entry(Body&& body) noexcept -> decltype(body()) {
     try {
         return body();
     } catch (const std::bad_alloc&) {
-        PyErr_NoMemory();
+        // Reads name their variable in a TarqError of their own; this is what
+        // is left: memory for the computation itself.
+        PyErr_SetString(PyExc_MemoryError, "not enough memory to compute the result for this file's grid");
     } catch (const std::exception& fault) {
         PyErr_SetString(internal_error_type(), fault.what());
     } catch (...) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <optional>
+#include <string_view>
 #include <string>
 
 #include "arguments.h"
@@ -27,32 +28,72 @@ PyObject* path_string(const TarqFile& file) {
     return PyUnicode_DecodeFSDefaultAndSize(file.path.data(), static_cast<Py_ssize_t>(file.path.size()));
 }
 
+// The path argument of TarqFile(path) and __init__(path) as an OS path, or
+// nothing with a Python exception set.
+std::optional<std::string> path_argument(PyObject* args, PyObject* kwargs) {
+    static const char* keywords[] = {"path", nullptr};
+    PyObject* path = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:TarqFile", const_cast<char**>(keywords), &path)) {
+        return std::nullopt;
+    }
+    // Any path-like object, as open() takes it: str, bytes or os.PathLike.
+    PyRef fs_path(PyOS_FSPath(path));
+    if (!fs_path) {
+        if (!PyErr_ExceptionMatches(PyExc_TypeError)) return std::nullopt;
+        PyErr_Clear();
+        PyErr_Format(PyExc_TypeError, "TarqFile() argument 'path' must be str, bytes or os.PathLike, not %.200s",
+                     Py_TYPE(path)->tp_name);
+        return std::nullopt;
+    }
+    PyRef os_path(PyBytes_Check(fs_path.get()) ? fs_path.release() : PyUnicode_EncodeFSDefault(fs_path.get()));
+    if (!os_path) return std::nullopt;
+    return std::string(PyBytes_AS_STRING(os_path.get()), static_cast<std::size_t>(PyBytes_GET_SIZE(os_path.get())));
+}
+
+// The opened file, or null with OSError set.
+std::unique_ptr<TarqFile> open_or_raise(std::string_view path) {
+    auto record = open_tarq_file(path);
+    if (!record) {
+        raise_error(PyExc_OSError, record.error());
+        return nullptr;
+    }
+    return std::move(*record);
+}
+
 PyObject* tarq_file_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guard_entry([&]() -> PyObject* {
-        static const char* keywords[] = {"path", nullptr};
-        PyObject* path = nullptr;
-        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:TarqFile", const_cast<char**>(keywords), &path)) {
-            return nullptr;
-        }
-        // Any path-like object, as open() takes it: str, bytes or os.PathLike.
-        PyRef fs_path(PyOS_FSPath(path));
-        if (!fs_path) {
-            if (!PyErr_ExceptionMatches(PyExc_TypeError)) return nullptr;
-            PyErr_Clear();
-            PyErr_Format(PyExc_TypeError, "TarqFile() argument 'path' must be str, bytes or os.PathLike, not %.200s",
-                         Py_TYPE(path)->tp_name);
-            return nullptr;
-        }
-        PyRef os_path(PyBytes_Check(fs_path.get()) ? fs_path.release() : PyUnicode_EncodeFSDefault(fs_path.get()));
-        if (!os_path) return nullptr;
-        auto record = open_tarq_file(std::string_view(PyBytes_AS_STRING(os_path.get()),
-                                                      static_cast<std::size_t>(PyBytes_GET_SIZE(os_path.get()))));
-        if (!record) return raise_error(PyExc_OSError, record.error());
+        const auto path = path_argument(args, kwargs);
+        if (!path) return nullptr;
+        auto record = open_or_raise(*path);
+        if (!record) return nullptr;
         PyObject* self = type->tp_alloc(type, 0);
         if (self == nullptr) return nullptr;
-        std::construct_at(&as_file(self)->record, std::move(*record));
+        std::construct_at(&as_file(self)->record, std::move(record));
         return self;
     });
+}
+
+// TarqFile(path) opens the file in __new__, and its own __init__ call with the
+// same path has nothing left to do. Any other __init__ call reopens: the
+// object then reads the file it names, with an empty cache; if that file
+// cannot be opened, OSError is raised and the object keeps the file it had.
+int tarq_file_init(PyObject* self, PyObject* args, PyObject* kwargs) {
+    PyObject* done = guard_entry([&]() -> PyObject* {
+        TarqFileObject* file = as_file(self);
+        const auto path = path_argument(args, kwargs);
+        if (!path) return nullptr;
+        const bool construction = !file->initialised && *path == file->record->path;
+        file->initialised = true;
+        if (!construction) {
+            auto record = open_or_raise(*path);
+            if (!record) return nullptr;
+            file->record = std::move(record);
+        }
+        Py_RETURN_NONE;
+    });
+    if (done == nullptr) return -1;
+    Py_DECREF(done);
+    return 0;
 }
 
 void tarq_file_dealloc(PyObject* self) {
@@ -191,6 +232,7 @@ PyTypeObject g_tarq_file_type = [] {
     type.tp_methods = g_methods;
     type.tp_getset = g_properties;
     type.tp_new = tarq_file_new;
+    type.tp_init = tarq_file_init;
     return type;
 }();
 

@@ -13,6 +13,7 @@ namespace tarq::py {
 struct TarqFileObject {
     PyObject_HEAD
     std::unique_ptr<TarqFile> record;
+    bool initialised;  // __init__ has run once (zeroed by tp_alloc)
 };
 
 PyTypeObject* tarq_file_type() noexcept;

@@ -124,7 +124,7 @@ TEST(Hdf5ObjectHeader, V2ContinuationsOchkFollowedOthersSkipped) {
     const Image to_ochk = v2_message(0x10, fields({{300, 8}, {4 + 8 + 4, 8}}));
     const Image to_garbage = v2_message(0x10, fields({{400, 8}, {16, 8}}));
     Image image = ohdr(concat({v2_message(0x20, Image(2, 0)), to_garbage, to_ochk, v2_message(0x21, Image(3, 0))}));
-    put_bytes(image, 300, concat({text("OCHK"), v2_message(0x30, Image(4, 0)), fields({{0, 4}})}));
+    put_bytes(image, 300, with_checksum(concat({text("OCHK"), v2_message(0x30, Image(4, 0))})));
     put_bytes(image, 400, concat({text("JUNK"), v2_message(0x31, Image(4, 0)), fields({{0, 4}})}));
     const auto types = walk(image, 0);
     ASSERT_TRUE(types) << types.error().message;
@@ -135,8 +135,8 @@ TEST(Hdf5ObjectHeader, V2FlagsMoveTheSizeFieldAndWidenMessageHeaders) {
     // Flags 0x34: times (16 bytes), phase change values (4 bytes), creation
     // order in every message header (6 bytes).
     const Image message = concat({fields({{0x20, 1}, {2, 2}, {0, 1}, {0, 2}}), Image(2, 7)});
-    Image image = concat({text("OHDR"), fields({{2, 1}, {0x34, 1}}), Image(20, 0xEE), fields({{message.size(), 1}}),
-                          message, fields({{0, 4}})});
+    Image image = with_checksum(concat({text("OHDR"), fields({{2, 1}, {0x34, 1}}), Image(20, 0xEE),
+                                        fields({{message.size(), 1}}), message}));
     const auto types = walk(image, 0);
     ASSERT_TRUE(types) << types.error().message;
     EXPECT_EQ(*types, (std::vector<std::uint16_t>{0x20}));

@@ -147,8 +147,8 @@ Image heap_header(std::uint16_t width, std::uint64_t start, std::uint64_t max_di
     put(h, 130, 0, 2);
     put(h, 132, root, 8);
     put(h, 140, rows, 2);
-    put(h, 142, 0, 4);
-    return h;
+    h.resize(142);
+    return with_checksum(h);
 }
 
 Image managed_id(std::uint32_t offset, std::uint16_t length) {
@@ -165,7 +165,7 @@ Result<hdf5::Bytes> fetch(const Image& image, const Image& id) {
 Image indirect_block(std::uint32_t block_offset, std::initializer_list<std::uint64_t> entries) {
     Image block = concat({text("FHIB"), fields({{0, 1}, {0, 8}, {block_offset, 4}})});
     for (const std::uint64_t e : entries) block = concat({block, fields({{e, 8}})});
-    return block;
+    return with_checksum(block);
 }
 
 TEST(Hdf5FractalHeap, RootDirectBlock) {
@@ -202,7 +202,8 @@ TEST(Hdf5FractalHeap, ObjectErrors) {
     Image bad_indirect = heap_header(4, 512, 65536, 1000, 2);
     put_bytes(bad_indirect, 1000, text("FHIX"));
     Image bad_child = heap_header(4, 512, 65536, 1000, 2);
-    put_bytes(bad_child, 1000, indirect_block(0, {1500, kUndefined, kUndefined, kUndefined}));
+    put_bytes(bad_child, 1000, indirect_block(0, {1500, kUndefined, kUndefined, kUndefined, kUndefined, kUndefined,
+                                                  kUndefined, kUndefined}));
     put_bytes(bad_child, 1500, text("NOPE"));
     struct Case {
         const Image& image;
@@ -241,8 +242,15 @@ TEST(Hdf5FractalHeap, HeaderErrors) {
 
 Image bthd(std::uint8_t type, std::uint32_t node_size, std::uint16_t record_size, std::uint16_t depth,
            std::uint64_t root, std::uint16_t root_records, std::uint64_t total) {
-    return concat({text("BTHD"), fields({{0, 1}, {type, 1}, {node_size, 4}, {record_size, 2}, {depth, 2}, {100, 1},
-                                          {40, 1}, {root, 8}, {root_records, 2}, {total, 8}, {0, 4}})});
+    return with_checksum(concat({text("BTHD"), fields({{0, 1}, {type, 1}, {node_size, 4}, {record_size, 2},
+                                                        {depth, 2}, {100, 1}, {40, 1}, {root, 8},
+                                                        {root_records, 2}, {total, 8}})}));
+}
+
+// A node: its records and child pointers, their checksum, then `padding`
+// bytes up to the node size.
+Image node(std::string_view signature, std::uint8_t type, const Image& content, std::size_t padding = 0) {
+    return concat({with_checksum(concat({text(signature), fields({{0, 1}, {type, 1}}), content})), Image(padding, 0)});
 }
 
 // Type 5 records: 4-byte hash, then a 7-byte heap ID whose offset is `tag`.
@@ -256,10 +264,9 @@ Result<std::vector<hdf5::Bytes>> records(const Image& image) {
 TEST(Hdf5Btree2, InternalNodeRecordsThenChildren) {
     // Node size 512, records of 11 bytes: 45 per leaf, so 1-byte child counts.
     Image image = bthd(5, 512, 11, 1, 100, 1, 3);
-    put_bytes(image, 100, concat({text("BTIN"), fields({{0, 1}, {5, 1}}), name_record(2), fields({{700, 8}, {1, 1}}),
-                                  fields({{1300, 8}, {1, 1}})}));
-    put_bytes(image, 700, concat({text("BTLF"), fields({{0, 1}, {5, 1}}), name_record(1)}));
-    put_bytes(image, 1300, concat({text("BTLF"), fields({{0, 1}, {5, 1}}), name_record(3), Image(600, 0)}));
+    put_bytes(image, 100, node("BTIN", 5, concat({name_record(2), fields({{700, 8}, {1, 1}}), fields({{1300, 8}, {1, 1}})})));
+    put_bytes(image, 700, node("BTLF", 5, name_record(1)));
+    put_bytes(image, 1300, node("BTLF", 5, name_record(3), 600));
     const auto ids = records(image);
     ASSERT_TRUE(ids) << ids.error().message;
     ASSERT_EQ(ids->size(), 3u);
@@ -271,8 +278,8 @@ TEST(Hdf5Btree2, InternalNodeRecordsThenChildren) {
 TEST(Hdf5Btree2, WideNodesUseTwoByteChildCounts) {
     // (4096 - 10) / 11 = 371 records per leaf: child counts take 2 bytes.
     Image image = bthd(5, 4096, 11, 1, 100, 0, 1);
-    put_bytes(image, 100, concat({text("BTIN"), fields({{0, 1}, {5, 1}}), fields({{5000, 8}, {1, 2}})}));
-    put_bytes(image, 5000, concat({text("BTLF"), fields({{0, 1}, {5, 1}}), name_record(9), Image(4096, 0)}));
+    put_bytes(image, 100, node("BTIN", 5, fields({{5000, 8}, {1, 2}})));
+    put_bytes(image, 5000, node("BTLF", 5, name_record(9), 4096));
     const auto ids = records(image);
     ASSERT_TRUE(ids) << ids.error().message;
     EXPECT_EQ(*ids, std::vector<hdf5::Bytes>{managed_id(9, 1)});
@@ -283,18 +290,14 @@ TEST(Hdf5Btree2, TotalCountFieldsWidenWithSubtreeCapacity) {
     // records, so a depth-4 node's pointers carry 3-byte totals (depths 2 and 3
     // use 2 bytes, depth 1 none). Root: one record, an undefined first child,
     // then a chain down to a leaf through the second pointer.
-    const auto internal = [](std::initializer_list<Image> parts) {
-        Image node = concat({text("BTIN"), fields({{0, 1}, {5, 1}})});
-        for (const Image& part : parts) node = concat({node, part});
-        return concat({node, Image(512, 0)});
-    };
+    const auto internal = [](std::initializer_list<Image> parts) { return node("BTIN", 5, concat(parts), 512); };
     Image image = bthd(5, 512, 11, 4, 100, 1, 2);
     put_bytes(image, 100, internal({name_record(1), fields({{kUndefined, 8}, {0, 1}, {0, 3}}),
                                     fields({{1000, 8}, {0, 1}, {1, 3}})}));
     put_bytes(image, 1000, internal({fields({{2000, 8}, {0, 1}, {1, 2}})}));
     put_bytes(image, 2000, internal({fields({{3000, 8}, {0, 1}, {1, 2}})}));
     put_bytes(image, 3000, internal({fields({{4000, 8}, {1, 1}})}));
-    put_bytes(image, 4000, concat({text("BTLF"), fields({{0, 1}, {5, 1}}), name_record(2), Image(512, 0)}));
+    put_bytes(image, 4000, node("BTLF", 5, name_record(2), 512));
     const auto ids = records(image);
     ASSERT_TRUE(ids) << ids.error().message;
     EXPECT_EQ(*ids, (std::vector<hdf5::Bytes>{managed_id(1, 1), managed_id(2, 1)}));
@@ -304,8 +307,8 @@ TEST(Hdf5Btree2, EmptyTreeAndZeroIds) {
     EXPECT_TRUE(records(bthd(5, 512, 11, 0, 0xBAD, 0, 0))->empty());  // root never read
     Image image = bthd(8, 512, 17, 0, 100, 2, 2);
     // Attribute name records: heap ID (8), flags, creation order, hash.
-    put_bytes(image, 100, concat({text("BTLF"), fields({{0, 1}, {8, 1}}), Image(17, 0),
-                                  fields({{0, 1}, {5, 4}, {1, 3}, {0, 1}, {0, 4}, {0x77, 4}}), Image(512, 0)}));
+    put_bytes(image, 100, node("BTLF", 8, concat({Image(17, 0), fields({{0, 1}, {5, 4}, {1, 3}, {0, 1}, {0, 4}, {0x77, 4}})}),
+                               512));
     const auto ids = records(image);
     ASSERT_TRUE(ids) << ids.error().message;
     EXPECT_EQ(*ids, std::vector<hdf5::Bytes>{fields({{0, 1}, {5, 4}, {1, 3}})});
@@ -317,8 +320,8 @@ TEST(Hdf5Btree2, StructureErrors) {
     Image bad_leaf = bthd(5, 512, 11, 0, 100, 1, 1);
     put_bytes(bad_leaf, 100, concat({text("BTIN"), Image(600, 0)}));
     Image cycle = bthd(5, 512, 11, 2, 100, 0, 1);
-    put_bytes(cycle, 100, concat({text("BTIN"), fields({{0, 1}, {5, 1}}), fields({{700, 8}, {0, 1}, {0, 2}}), Image(600, 0)}));
-    put_bytes(cycle, 700, concat({text("BTIN"), fields({{0, 1}, {5, 1}}), fields({{700, 8}, {0, 1}}), Image(600, 0)}));
+    put_bytes(cycle, 100, node("BTIN", 5, fields({{700, 8}, {0, 1}, {0, 2}}), 600));
+    put_bytes(cycle, 700, node("BTIN", 5, fields({{700, 8}, {0, 1}}), 600));
     Image overfull = bthd(5, 512, 11, 0, 100, 200, 200);
     put_bytes(overfull, 100, concat({text("BTLF"), Image(600, 0)}));
     struct Case {

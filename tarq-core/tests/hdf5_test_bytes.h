@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "hdf5/checksum.h"
 #include "hdf5/file_reader.h"
 
 namespace tarq::testing {
@@ -72,6 +73,11 @@ private:
 
 inline constexpr std::uint64_t kUndefined = 0xFFFFFFFFFFFFFFFFull;
 
+// `body` followed by its metadata checksum, as the newer structures end.
+inline Image with_checksum(const Image& body) {
+    return concat({body, fields({{hdf5::metadata_checksum(body), 4}})});
+}
+
 // Superblock version 2 whose root object header is at `root`.
 inline Image superblock_v2(std::uint64_t root, std::uint8_t offset_size = 8, std::uint8_t length_size = 8) {
     Image image = {0x89, 'H', 'D', 'F', 0x0D, 0x0A, 0x1A, 0x0A, 2, offset_size, length_size, 0};
@@ -79,8 +85,7 @@ inline Image superblock_v2(std::uint64_t root, std::uint8_t offset_size = 8, std
     put(image, 20, kUndefined, 8);
     put(image, 28, 4096, 8);
     put(image, 36, root, 8);
-    put(image, 44, 0, 4);
-    return image;
+    return with_checksum(image);
 }
 
 // One message of a version 2 object header (4-byte message header).
@@ -93,9 +98,10 @@ inline Image v1_message(std::uint16_t type, const Image& data) {
     return concat({fields({{type, 2}, {data.size(), 2}, {0, 1}, {0, 3}}), data});
 }
 
-// A version 2 object header with 1-byte chunk size holding `messages`.
+// A version 2 object header with 1-byte chunk size holding `messages`, and
+// its checksum.
 inline Image ohdr(const Image& messages, std::uint8_t flags = 0) {
-    return concat({text("OHDR"), fields({{2, 1}, {flags, 1}, {messages.size(), 1}}), messages, fields({{0, 4}})});
+    return with_checksum(concat({text("OHDR"), fields({{2, 1}, {flags, 1}, {messages.size(), 1}}), messages}));
 }
 
 // A version 1 object header holding `messages`.

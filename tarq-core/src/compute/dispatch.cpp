@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "compute/option_checks.h"
 #include "compute/registry.h"
 #include "compute/units.h"
 #include "file/accessors.h"
@@ -29,6 +30,7 @@ Shape registry_shape(const TarqFile& file, bool is_3d, std::size_t length) {
 
 Result<VarOutput> compute_registry_row(const TarqFile& file, const VarSpec& row, std::size_t t,
                                        const ComputeOptions& options) {
+    if (auto usable = check_options(options); !usable) return std::unexpected(usable.error());
     TARQ_TRY(auto data, row.compute(file, t, options));
     std::string units(row.units);
     if (options.units) {
@@ -47,11 +49,18 @@ Result<VarOutput> compute_registry_row(const TarqFile& file, const VarSpec& row,
 Result<VarOutput> read_raw_variable(const TarqFile& file, std::string_view name, std::size_t t,
                                     const ComputeOptions& options) {
     const std::string upper = unicode_upper(name);
-    auto data = read_var(file, name, t);
-    if (!data) data = read_var(file, upper, t);
+    auto data = read_stored(file, name, t);
     if (!data) {
-        return fail(ErrorKind::UnknownVar,
-                    std::string(name) + " (not in computed registry and not found as raw variable in file)");
+        auto as_upper = read_stored(file, upper, t);
+        if (!as_upper) {
+            // A member that cannot be read reports why; only a name the file
+            // does not hold is unknown.
+            if (data.error().kind != ErrorKind::VarNotFound) return std::unexpected(data.error());
+            if (as_upper.error().kind != ErrorKind::VarNotFound) return std::unexpected(as_upper.error());
+            return fail(ErrorKind::UnknownVar,
+                        std::string(name) + " (not in computed registry and not found as raw variable in file)");
+        }
+        data = std::move(as_upper);
     }
     const auto guessed = guess_raw_units(upper);
     std::string units(guessed.value_or(""));
@@ -59,12 +68,17 @@ Result<VarOutput> read_raw_variable(const TarqFile& file, std::string_view name,
         if (guessed) {
             auto from = parse_unit(*guessed);
             auto to = parse_unit(*options.units);
-            if (from && to) (void)convert_units(*data, *from, *to);
+            if (from && to) (void)convert_units(data->values, *from, *to);
         }
         units = *options.units;
     }
-    Shape shape = raw_shape(file, data->size());
-    return VarOutput{std::move(*data), std::move(shape), std::move(units), "Raw TARQ variable: " + std::string(name)};
+    // A variable without a time dimension keeps its stored shape where the
+    // result can have it (2 to 4 dimensions).
+    Shape shape = data->whole && data->shape.size() >= 2 && data->shape.size() <= 4
+                      ? Shape(data->shape.begin(), data->shape.end())
+                      : raw_shape(file, data->values.size());
+    return VarOutput{std::move(data->values), std::move(shape), std::move(units),
+                     "Raw TARQ variable: " + std::string(name)};
 }
 
 }  // namespace

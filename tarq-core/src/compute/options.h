@@ -1,7 +1,9 @@
 #pragma once
 // The optional keyword arguments of getvar, as every compute function sees them.
-// Nothing is validated here: each diagnostic gives an absent field its default
-// and decides what odd values mean.
+// compute_variable refuses only what no diagnostic can honour (non-finite
+// numbers, a custom parcel outside the physical range, option_checks.h); each
+// diagnostic gives an absent field its default and decides what odd finite
+// values mean.
 
 #include <optional>
 #include <string>

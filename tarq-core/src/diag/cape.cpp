@@ -56,10 +56,10 @@ Result<ColumnInputs> load_columns(const TarqFile& file, std::size_t t) {
     in.qvapor = std::move(*q_read);
     in.z_agl = std::move(*z_read);
     const std::size_t need = in.nz * in.ncol;
-    if (in.p_hpa.size() < need) return too_short("pressure", in.p_hpa.size(), need);
-    if (in.t_c.size() < need) return too_short("temperature", in.t_c.size(), need);
-    if (in.z_agl.size() < need) return too_short("height_agl", in.z_agl.size(), need);
-    if (in.qvapor.size() < need) return too_short("QVAPOR", in.qvapor.size(), need);
+    if (in.p_hpa.size() != need) return wrong_length("pressure", in.p_hpa.size(), need);
+    if (in.t_c.size() != need) return wrong_length("temperature", in.t_c.size(), need);
+    if (in.z_agl.size() != need) return wrong_length("height_agl", in.z_agl.size(), need);
+    if (in.qvapor.size() != need) return wrong_length("QVAPOR", in.qvapor.size(), need);
     return in;
 }
 
@@ -86,9 +86,9 @@ Result<SurfaceInputs> load_surface(const TarqFile& file, std::size_t t, double l
     in.t2_k = std::move(*t_read);
     in.q2 = std::move(*q_read);
     const std::size_t need = file.nx * file.ny;
-    if (in.psfc_pa.size() < need) return too_short("PSFC", in.psfc_pa.size(), need);
-    if (in.t2_k.size() < need) return too_short("T2", in.t2_k.size(), need);
-    if (in.q2.size() < need) return too_short("Q2", in.q2.size(), need);
+    if (in.psfc_pa.size() != need) return wrong_length("PSFC", in.psfc_pa.size(), need);
+    if (in.t2_k.size() != need) return wrong_length("T2", in.t2_k.size(), need);
+    if (in.q2.size() != need) return wrong_length("Q2", in.q2.size(), need);
     return in;
 }
 

@@ -30,12 +30,15 @@ struct Condensate {
     }
 };
 
-// Any failure to read the field (absent or otherwise) leaves it empty.
+// Any failure to read the field (absent or otherwise) leaves it empty, except
+// a stored field of the wrong size: zeros in its place would be a wrong
+// answer, not a missing one.
 Result<std::vector<double>> optional_field(const TarqFile& file, std::string_view name, std::size_t t,
                                            std::size_t need) {
     auto field = read_var(file, name, t);
+    if (!field && field.error().kind == ErrorKind::DimMismatch) return std::unexpected(field.error());
     if (!field) return std::vector<double>{};
-    if (field->size() < need) return too_short(name, field->size(), need);
+    if (field->size() != need) return wrong_length(name, field->size(), need);
     return std::move(*field);
 }
 
@@ -60,7 +63,7 @@ Result<std::vector<double>> compute_ctt(const TarqFile& file, std::size_t t, con
     TARQ_TRY(const auto t_c, temperature_c(file, t));
     TARQ_TRY(const Condensate cond, load_condensate(file, t));
     const std::size_t need = cond.nz * cond.ncol;
-    if (t_c.size() < need) return too_short("temperature", t_c.size(), need);
+    if (t_c.size() != need) return wrong_length("temperature", t_c.size(), need);
     std::vector<double> out(cond.ncol);
     for_each_column<CloudScratch>(cond.ncol, [&](std::size_t col, CloudScratch& s) {
         cond.column(col, s.condensate);
@@ -75,7 +78,7 @@ Result<std::vector<double>> compute_cloudfrac(const TarqFile& file, std::size_t 
     TARQ_TRY(const Condensate cond, load_condensate(file, t));
     const std::size_t ncol = cond.ncol;
     const std::size_t need = cond.nz * ncol;
-    if (p_hpa.size() < need) return too_short("pressure", p_hpa.size(), need);
+    if (p_hpa.size() != need) return wrong_length("pressure", p_hpa.size(), need);
     // Low, mid and high fields one after another.
     std::vector<double> out(3 * ncol);
     for_each_column<CloudScratch>(ncol, [&](std::size_t col, CloudScratch& s) {

@@ -43,24 +43,24 @@ Result<LapseInputs> load_lapse_inputs(const TarqFile& file, std::size_t t, const
     const std::size_t need = file.nz * ncol;
     TARQ_TRY(in.t_c, temperature_c(file, t));
     TARQ_TRY(in.z_agl, height_agl(file, t));
-    if (in.t_c.size() < need) return too_short("temperature", in.t_c.size(), need);
-    if (in.z_agl.size() < need) return too_short("height_agl", in.z_agl.size(), need);
+    if (in.t_c.size() != need) return wrong_length("temperature", in.t_c.size(), need);
+    if (in.z_agl.size() != need) return wrong_length("height_agl", in.z_agl.size(), need);
     if (in.use_virtual) {
         TARQ_TRY(in.qvapor, read_var(file, "QVAPOR", t));
-        if (in.qvapor.size() < need) return too_short("QVAPOR", in.qvapor.size(), need);
+        if (in.qvapor.size() != need) return wrong_length("QVAPOR", in.qvapor.size(), need);
     }
     if (in.pressure_mode) {
         TARQ_TRY(in.p_hpa, pressure_hpa(file, t));
-        if (in.p_hpa.size() < need) return too_short("pressure", in.p_hpa.size(), need);
+        if (in.p_hpa.size() != need) return wrong_length("pressure", in.p_hpa.size(), need);
     }
     if (screen) {
         const double lake_interp = options.lake_interp.value_or(0.0);
         TARQ_TRY(in.t2_c, t2_lake(file, t, lake_interp));
-        if (in.t2_c.size() < ncol) return too_short("T2", in.t2_c.size(), ncol);
+        if (in.t2_c.size() != ncol) return wrong_length("T2", in.t2_c.size(), ncol);
         for (double& v : in.t2_c) v -= kKelvinOffset;
         if (in.use_virtual) {
             TARQ_TRY(const std::vector<double> q2, q2_lake(file, t, lake_interp));
-            if (q2.size() < ncol) return too_short("Q2", q2.size(), ncol);
+            if (q2.size() != ncol) return wrong_length("Q2", q2.size(), ncol);
             for (std::size_t i = 0; i < ncol; ++i) in.t2_c[i] = met::virtual_temperature_c_from_q(in.t2_c[i], q2[i]);
         }
     }
@@ -132,8 +132,8 @@ Result<std::vector<double>> compute_freezing_level(const TarqFile& file, std::si
     const std::size_t ncol = file.nx * file.ny;
     TARQ_TRY(const Field t_c, temperature_c(file, t));
     TARQ_TRY(const Field z_agl, height_agl(file, t));
-    if (t_c.size() < nz * ncol) return too_short("temperature", t_c.size(), nz * ncol);
-    if (z_agl.size() < nz * ncol) return too_short("height_agl", z_agl.size(), nz * ncol);
+    if (t_c.size() != nz * ncol) return wrong_length("temperature", t_c.size(), nz * ncol);
+    if (z_agl.size() != nz * ncol) return wrong_length("height_agl", z_agl.size(), nz * ncol);
     std::vector<double> out(ncol, 0.0);
     for_each_column<CrossingScratch>(ncol, [&](std::size_t col, CrossingScratch& s) {
         gather_column(t_c, nz, ncol, col, s.values_c);
@@ -151,10 +151,10 @@ Result<std::vector<double>> compute_wet_bulb_0(const TarqFile& file, std::size_t
     TARQ_TRY(const Field z_agl, height_agl(file, t));
     TARQ_TRY(const Field p_hpa, pressure_hpa(file, t));
     TARQ_TRY(const std::vector<double> q, read_var(file, "QVAPOR", t));
-    if (t_c.size() < need) return too_short("temperature", t_c.size(), need);
-    if (z_agl.size() < need) return too_short("height_agl", z_agl.size(), need);
-    if (p_hpa.size() < need) return too_short("pressure", p_hpa.size(), need);
-    if (q.size() < need) return too_short("QVAPOR", q.size(), need);
+    if (t_c.size() != need) return wrong_length("temperature", t_c.size(), need);
+    if (z_agl.size() != need) return wrong_length("height_agl", z_agl.size(), need);
+    if (p_hpa.size() != need) return wrong_length("pressure", p_hpa.size(), need);
+    if (q.size() != need) return wrong_length("QVAPOR", q.size(), need);
     std::vector<double> out(ncol, 0.0);
     for_each_column<CrossingScratch>(ncol, [&](std::size_t col, CrossingScratch& s) {
         s.values_c.resize(nz);
@@ -173,9 +173,9 @@ Result<std::vector<double>> compute_theta_w(const TarqFile& file, std::size_t t,
     TARQ_TRY(const Field p_hpa, pressure_hpa(file, t));
     TARQ_TRY(const Field t_c, temperature_c(file, t));
     TARQ_TRY(const std::vector<double> q, read_var(file, "QVAPOR", t));
-    if (p_hpa.size() < need) return too_short("pressure", p_hpa.size(), need);
-    if (t_c.size() < need) return too_short("temperature", t_c.size(), need);
-    if (q.size() < need) return too_short("QVAPOR", q.size(), need);
+    if (p_hpa.size() != need) return wrong_length("pressure", p_hpa.size(), need);
+    if (t_c.size() != need) return wrong_length("temperature", t_c.size(), need);
+    if (q.size() != need) return wrong_length("QVAPOR", q.size(), need);
     return per_point(need, [&](std::size_t i) {
         return met::wet_bulb_potential_temperature(p_hpa[i], t_c[i], met::dewpoint_from_q(q[i], p_hpa[i]));
     });

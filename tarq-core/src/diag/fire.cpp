@@ -28,11 +28,11 @@ Result<SurfaceWeather> load_surface_weather(const TarqFile& file, std::size_t t)
     TARQ_TRY(in.u10_ms, read_var(file, "U10", t));
     TARQ_TRY(in.v10_ms, read_var(file, "V10", t));
     const std::size_t need = file.nx * file.ny;
-    if (in.t2_k.size() < need) return too_short("T2", in.t2_k.size(), need);
-    if (in.q2.size() < need) return too_short("Q2", in.q2.size(), need);
-    if (in.psfc_pa.size() < need) return too_short("PSFC", in.psfc_pa.size(), need);
-    if (in.u10_ms.size() < need) return too_short("U10", in.u10_ms.size(), need);
-    if (in.v10_ms.size() < need) return too_short("V10", in.v10_ms.size(), need);
+    if (in.t2_k.size() != need) return wrong_length("T2", in.t2_k.size(), need);
+    if (in.q2.size() != need) return wrong_length("Q2", in.q2.size(), need);
+    if (in.psfc_pa.size() != need) return wrong_length("PSFC", in.psfc_pa.size(), need);
+    if (in.u10_ms.size() != need) return wrong_length("U10", in.u10_ms.size(), need);
+    if (in.v10_ms.size() != need) return wrong_length("V10", in.v10_ms.size(), need);
     return in;
 }
 
@@ -68,9 +68,9 @@ Result<std::vector<double>> compute_haines(const TarqFile& file, std::size_t t, 
     const std::size_t nz = file.nz;
     const std::size_t ncol = file.nx * file.ny;
     const std::size_t need = nz * ncol;
-    if (p_hpa.size() < need) return too_short("pressure", p_hpa.size(), need);
-    if (t_c.size() < need) return too_short("temperature", t_c.size(), need);
-    if (qvapor.size() < need) return too_short("QVAPOR", qvapor.size(), need);
+    if (p_hpa.size() != need) return wrong_length("pressure", p_hpa.size(), need);
+    if (t_c.size() != need) return wrong_length("temperature", t_c.size(), need);
+    if (qvapor.size() != need) return wrong_length("QVAPOR", qvapor.size(), need);
     std::vector<double> out(ncol);
     for_each_column<HainesScratch>(ncol, [&](std::size_t col, HainesScratch& s) {
         gather_column(p_hpa, nz, ncol, col, s.p_hpa);

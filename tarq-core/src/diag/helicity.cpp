@@ -41,10 +41,10 @@ Result<std::vector<double>> compute_uhel(const TarqFile& file, std::size_t t, co
     const std::size_t nz = file.nz;
     const std::size_t nxy = nx * ny;
     const std::size_t need = nz * nxy;
-    if (w.size() < need) return too_short("w_mass", w.size(), need);
-    if (u.size() < need) return too_short("u_mass", u.size(), need);
-    if (v.size() < need) return too_short("v_mass", v.size(), need);
-    if (z.size() < need) return too_short("height_agl", z.size(), need);
+    if (w.size() != need) return wrong_length("w_mass", w.size(), need);
+    if (u.size() != need) return wrong_length("u_mass", u.size(), need);
+    if (v.size() != need) return wrong_length("v_mass", v.size(), need);
+    if (z.size() != need) return wrong_length("height_agl", z.size(), need);
     const std::vector<double> m = map_factor(file, t, nxy);
 
     std::vector<double> zeta(need);

@@ -28,10 +28,10 @@ Result<ReductionInputs> load_reduction(const TarqFile& file, std::size_t t) {
     TARQ_TRY(in.qvapor, read_var(file, "QVAPOR", t));
     TARQ_TRY(in.z_msl, height_msl(file, t));
     const std::size_t need = file.nz * file.nx * file.ny;
-    if (in.p_pa.size() < need) return too_short("pressure", in.p_pa.size(), need);
-    if (in.t_k.size() < need) return too_short("temperature", in.t_k.size(), need);
-    if (in.qvapor.size() < need) return too_short("QVAPOR", in.qvapor.size(), need);
-    if (in.z_msl.size() < need) return too_short("height", in.z_msl.size(), need);
+    if (in.p_pa.size() != need) return wrong_length("pressure", in.p_pa.size(), need);
+    if (in.t_k.size() != need) return wrong_length("temperature", in.t_k.size(), need);
+    if (in.qvapor.size() != need) return wrong_length("QVAPOR", in.qvapor.size(), need);
+    if (in.z_msl.size() != need) return wrong_length("height", in.z_msl.size(), need);
     return in;
 }
 
@@ -53,7 +53,8 @@ Result<std::vector<double>> compute_omega(const TarqFile& file, std::size_t t, c
     TARQ_TRY(const auto p_pa, pressure(file, t));
     TARQ_TRY(const auto t_k, temperature(file, t));
     TARQ_TRY(const auto q, read_var(file, "QVAPOR", t));
-    const std::size_t n = std::min({w.size(), p_pa.size(), t_k.size(), q.size()});
+    TARQ_TRY(const std::size_t n, same_length({{"w", &w}, {"pressure", &p_pa}, {"temperature", &t_k}, {"QVAPOR", &q}},
+                                              file.nz * file.ny * file.nx));
     return per_point(n, [&](std::size_t i) { return met::omega_pa_s(w[i], p_pa[i], t_k[i], q[i]); });
 }
 

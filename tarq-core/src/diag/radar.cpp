@@ -32,12 +32,15 @@ struct RadarInputs {
     Species graupel;
 };
 
-// Any failure to read the field (absent or otherwise) leaves the species zero.
+// Any failure to read the field (absent or otherwise) leaves the species zero,
+// except a stored field of the wrong size: zeros in its place would be a wrong
+// answer, not a missing one.
 Result<Species> load_species(const TarqFile& file, std::string_view name, std::size_t t, std::size_t need) {
     Species s;
     auto field = read_var(file, name, t);
+    if (!field && field.error().kind == ErrorKind::DimMismatch) return std::unexpected(field.error());
     if (!field) return s;
-    if (field->size() < need) return too_short(name, field->size(), need);
+    if (field->size() != need) return wrong_length(name, field->size(), need);
     s.values = std::move(*field);
     s.read = true;
     return s;
@@ -49,9 +52,9 @@ Result<RadarInputs> load_radar(const TarqFile& file, std::size_t t) {
     TARQ_TRY(in.t_k, temperature(file, t));
     TARQ_TRY(in.p_pa, pressure(file, t));
     TARQ_TRY(in.qvapor, read_var(file, "QVAPOR", t));
-    if (in.t_k.size() < need) return too_short("temperature", in.t_k.size(), need);
-    if (in.p_pa.size() < need) return too_short("pressure", in.p_pa.size(), need);
-    if (in.qvapor.size() < need) return too_short("QVAPOR", in.qvapor.size(), need);
+    if (in.t_k.size() != need) return wrong_length("temperature", in.t_k.size(), need);
+    if (in.p_pa.size() != need) return wrong_length("pressure", in.p_pa.size(), need);
+    if (in.qvapor.size() != need) return wrong_length("QVAPOR", in.qvapor.size(), need);
     TARQ_TRY(in.rain, load_species(file, "QRAIN", t, need));
     TARQ_TRY(in.snow, load_species(file, "QSNOW", t, need));
     TARQ_TRY(in.graupel, load_species(file, "QGRAUP", t, need));

@@ -70,9 +70,9 @@ Result<Fields500Hpa> fields_at_500hpa(const TarqFile& file, std::size_t t) {
     TARQ_TRY(const Field p_hpa, pressure_hpa(file, t));
     TARQ_TRY(const Field t_c, temperature_c(file, t));
     TARQ_TRY(const std::vector<double> q, read_var(file, "QVAPOR", t));
-    if (p_hpa.size() < need) return too_short("pressure", p_hpa.size(), need);
-    if (t_c.size() < need) return too_short("temperature", t_c.size(), need);
-    if (q.size() < need) return too_short("QVAPOR", q.size(), need);
+    if (p_hpa.size() != need) return wrong_length("pressure", p_hpa.size(), need);
+    if (t_c.size() != need) return wrong_length("temperature", t_c.size(), need);
+    if (q.size() != need) return wrong_length("QVAPOR", q.size(), need);
     Fields500Hpa out{std::vector<double>(ncol, 0.0), std::vector<double>(ncol, 0.0)};
     for_each_column<Column500Scratch>(ncol, [&](std::size_t col, Column500Scratch& s) {
         gather_column(p_hpa, nz, ncol, col, s.p_hpa);
@@ -176,9 +176,9 @@ Result<std::vector<double>> compute_critical_angle(const TarqFile& file, std::si
     TARQ_TRY(const Field u, u_mass(file, t));
     TARQ_TRY(const Field v, v_mass(file, t));
     TARQ_TRY(const Field z, height_agl(file, t));
-    if (u.size() < need) return too_short("u_mass", u.size(), need);
-    if (v.size() < need) return too_short("v_mass", v.size(), need);
-    if (z.size() < need) return too_short("height_agl", z.size(), need);
+    if (u.size() != need) return wrong_length("u_mass", u.size(), need);
+    if (v.size() != need) return wrong_length("v_mass", v.size(), need);
+    if (z.size() != need) return wrong_length("height_agl", z.size(), need);
     std::vector<double> out(ncol, 0.0);
     for_each_column<WindColumnScratch>(ncol, [&](std::size_t col, WindColumnScratch& s) {
         gather_column(u, nz, ncol, col, s.u);

@@ -60,9 +60,9 @@ Result<std::vector<double>> bulk_shear_field(const TarqFile& file, std::size_t t
     const std::size_t nz = file.nz;
     const std::size_t ncol = file.nx * file.ny;
     const std::size_t need = nz * ncol;
-    if (u.size() < need) return too_short("u_mass", u.size(), need);
-    if (v.size() < need) return too_short("v_mass", v.size(), need);
-    if (z.size() < need) return too_short("height_agl", z.size(), need);
+    if (u.size() != need) return wrong_length("u_mass", u.size(), need);
+    if (v.size() != need) return wrong_length("v_mass", v.size(), need);
+    if (z.size() != need) return wrong_length("height_agl", z.size(), need);
     std::vector<double> out(ncol, 0.0);
     for_each_column<ShearScratch>(ncol, [&](std::size_t col, ShearScratch& s) {
         gather_column(u, nz, ncol, col, s.u);
@@ -120,9 +120,9 @@ Result<std::vector<double>> effective_srh_field(const TarqFile& file, std::size_
     const std::size_t nz = in.nz;
     const std::size_t ncol = in.ncol;
     const std::size_t need = nz * ncol;
-    if (p_hpa.size() < need) return too_short("pressure", p_hpa.size(), need);
-    if (t_c.size() < need) return too_short("temperature", t_c.size(), need);
-    if (qvapor.size() < need) return too_short("QVAPOR", qvapor.size(), need);
+    if (p_hpa.size() != need) return wrong_length("pressure", p_hpa.size(), need);
+    if (t_c.size() != need) return wrong_length("temperature", t_c.size(), need);
+    if (qvapor.size() != need) return wrong_length("QVAPOR", qvapor.size(), need);
     std::vector<double> out(ncol, 0.0);
     if (nz == 0) return out;
     const std::optional<met::Wind> storm =

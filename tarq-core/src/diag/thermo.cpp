@@ -17,9 +17,8 @@ namespace tarq {
 
 namespace {
 
-std::size_t common_length(std::initializer_list<std::size_t> sizes) {
-    return sizes.size() == 0 ? 0 : std::min(sizes);
-}
+std::size_t volume(const TarqFile& file) { return file.nz * file.ny * file.nx; }
+std::size_t plane(const TarqFile& file) { return file.ny * file.nx; }
 
 double lake_interp(const ComputeOptions& options) { return options.lake_interp.value_or(0.0); }
 
@@ -65,26 +64,30 @@ Result<std::vector<double>> compute_theta(const TarqFile& file, std::size_t t, c
 Result<std::vector<double>> compute_tv(const TarqFile& file, std::size_t t, const ComputeOptions&) {
     TARQ_TRY(const auto inputs, with_qvapor(file, t, temperature));
     const auto& [t_k, q] = inputs;
-    return per_point(common_length({t_k.size(), q.size()}), [&](std::size_t i) { return met::virtual_temperature_k(t_k[i], q[i]); });
+    TARQ_TRY(const std::size_t n, same_length({{"temperature", &t_k}, {"QVAPOR", &q}}, volume(file)));
+    return per_point(n, [&](std::size_t i) { return met::virtual_temperature_k(t_k[i], q[i]); });
 }
 
 Result<std::vector<double>> compute_td(const TarqFile& file, std::size_t t, const ComputeOptions&) {
     TARQ_TRY(const auto inputs, with_qvapor(file, t, pressure_hpa));
     const auto& [p_hpa, q] = inputs;
-    return per_point(common_length({p_hpa.size(), q.size()}), [&](std::size_t i) { return met::dewpoint_from_q(q[i], p_hpa[i]); });
+    TARQ_TRY(const std::size_t n, same_length({{"pressure", &p_hpa}, {"QVAPOR", &q}}, volume(file)));
+    return per_point(n, [&](std::size_t i) { return met::dewpoint_from_q(q[i], p_hpa[i]); });
 }
 
 Result<std::vector<double>> compute_rh(const TarqFile& file, std::size_t t, const ComputeOptions&) {
     TARQ_TRY(const auto inputs, moist_inputs(file, t));
     const auto& [p_hpa, t_c, q] = inputs;
-    return per_point(common_length({p_hpa.size(), t_c.size(), q.size()}),
+    TARQ_TRY(const std::size_t n, same_length({{"pressure", &p_hpa}, {"temperature", &t_c}, {"QVAPOR", &q}}, volume(file)));
+    return per_point(n,
                      [&](std::size_t i) { return met::relative_humidity_from_q(p_hpa[i], t_c[i], q[i]); });
 }
 
 Result<std::vector<double>> compute_twb(const TarqFile& file, std::size_t t, const ComputeOptions&) {
     TARQ_TRY(const auto inputs, moist_inputs(file, t));
     const auto& [p_hpa, t_c, q] = inputs;
-    return per_point(common_length({p_hpa.size(), t_c.size(), q.size()}), [&](std::size_t i) {
+    TARQ_TRY(const std::size_t n, same_length({{"pressure", &p_hpa}, {"temperature", &t_c}, {"QVAPOR", &q}}, volume(file)));
+    return per_point(n, [&](std::size_t i) {
         const double td_c = met::dewpoint_from_q(q[i], p_hpa[i]);
         return met::wet_bulb(p_hpa[i], t_c[i], td_c) + kKelvinOffset;
     });
@@ -93,7 +96,8 @@ Result<std::vector<double>> compute_twb(const TarqFile& file, std::size_t t, con
 Result<std::vector<double>> compute_theta_e(const TarqFile& file, std::size_t t, const ComputeOptions&) {
     TARQ_TRY(const auto inputs, moist_inputs(file, t));
     const auto& [p_hpa, t_c, q] = inputs;
-    return per_point(common_length({p_hpa.size(), t_c.size(), q.size()}),
+    TARQ_TRY(const std::size_t n, same_length({{"pressure", &p_hpa}, {"temperature", &t_c}, {"QVAPOR", &q}}, volume(file)));
+    return per_point(n,
                      [&](std::size_t i) { return met::theta_e_bolton(p_hpa[i], t_c[i], q[i]); });
 }
 
@@ -111,8 +115,8 @@ Result<std::vector<double>> compute_pw(const TarqFile& file, std::size_t t, cons
     const auto& [p_pa, q] = inputs;
     const std::size_t ncol = file.nx * file.ny;
     const std::size_t nz = file.nz;
-    if (p_pa.size() < nz * ncol) return too_short("pressure", p_pa.size(), nz * ncol);
-    if (q.size() < nz * ncol) return too_short("QVAPOR", q.size(), nz * ncol);
+    if (p_pa.size() != nz * ncol) return wrong_length("pressure", p_pa.size(), nz * ncol);
+    if (q.size() != nz * ncol) return wrong_length("QVAPOR", q.size(), nz * ncol);
     std::vector<double> out(ncol, 0.0);
     if (nz < 2) return out;
     // One column per point of the 2-D output.
@@ -141,7 +145,7 @@ Result<std::vector<double>> compute_t2(const TarqFile& file, std::size_t t, cons
 Result<std::vector<double>> compute_tv2m(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
     TARQ_TRY(const auto t2_k, t2_lake(file, t, lake_interp(options)));
     TARQ_TRY(const auto q2, q2_lake(file, t, lake_interp(options)));
-    const std::size_t n = common_length({t2_k.size(), q2.size()});
+    TARQ_TRY(const std::size_t n, same_length({{"T2", &t2_k}, {"Q2", &q2}}, plane(file)));
     std::vector<double> out(n);
     for (std::size_t i = 0; i < n; ++i) out[i] = met::virtual_temperature_k(t2_k[i], q2[i]);
     return out;
@@ -151,7 +155,8 @@ Result<std::vector<double>> compute_rh2m(const TarqFile& file, std::size_t t, co
     TARQ_TRY(const auto t2_k, t2_lake(file, t, lake_interp(options)));
     TARQ_TRY(const auto q2, q2_lake(file, t, lake_interp(options)));
     TARQ_TRY(const auto psfc_pa, read_var(file, "PSFC", t));
-    return per_point(common_length({t2_k.size(), q2.size(), psfc_pa.size()}), [&](std::size_t i) {
+    TARQ_TRY(const std::size_t n, same_length({{"T2", &t2_k}, {"Q2", &q2}, {"PSFC", &psfc_pa}}, plane(file)));
+    return per_point(n, [&](std::size_t i) {
         return met::relative_humidity_from_q(psfc_pa[i] / 100.0, t2_k[i] - kKelvinOffset, q2[i]);
     });
 }
@@ -159,7 +164,8 @@ Result<std::vector<double>> compute_rh2m(const TarqFile& file, std::size_t t, co
 Result<std::vector<double>> compute_dp2m(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
     TARQ_TRY(const auto q2, q2_lake(file, t, lake_interp(options)));
     TARQ_TRY(const auto psfc_pa, read_var(file, "PSFC", t));
-    return per_point(common_length({q2.size(), psfc_pa.size()}),
+    TARQ_TRY(const std::size_t n, same_length({{"Q2", &q2}, {"PSFC", &psfc_pa}}, plane(file)));
+    return per_point(n,
                      [&](std::size_t i) { return met::dewpoint_from_q(q2[i], psfc_pa[i] / 100.0); });
 }
 

@@ -20,9 +20,9 @@ struct VorticityInputs {
 };
 
 Result<void> check_lengths(const VorticityInputs& in, std::size_t nxy, std::size_t need) {
-    if (in.u.size() < need) return too_short("u_mass", in.u.size(), need);
-    if (in.v.size() < need) return too_short("v_mass", in.v.size(), need);
-    if (in.lat.size() < nxy) return too_short("XLAT", in.lat.size(), nxy);
+    if (in.u.size() != need) return wrong_length("u_mass", in.u.size(), need);
+    if (in.v.size() != need) return wrong_length("v_mass", in.v.size(), need);
+    if (in.lat.size() != nxy) return wrong_length("XLAT", in.lat.size(), nxy);
     return {};
 }
 
@@ -73,8 +73,8 @@ Result<std::vector<double>> compute_pvo(const TarqFile& file, std::size_t t, con
     const std::size_t nz = file.nz;
     const std::size_t need = nz * nxy;
     if (auto ok = check_lengths(in, nxy, need); !ok) return std::unexpected(ok.error());
-    if (th.size() < need) return too_short("theta", th.size(), need);
-    if (p.size() < need) return too_short("pressure", p.size(), need);
+    if (th.size() != need) return wrong_length("theta", th.size(), need);
+    if (p.size() != need) return wrong_length("pressure", p.size(), need);
     if (nz < 2) {
         return fail(ErrorKind::Compute, "potential vorticity needs at least two levels for dtheta/dp; the file has " +
                                             std::to_string(nz));

@@ -8,10 +8,10 @@ namespace tarq {
 
 Result<WindFields> rotate_to_earth(std::span<const double> u, std::span<const double> v,
                                    const RotationFields& rotation, std::size_t nxy) {
-    if (v.size() != u.size()) return too_short("v wind", v.size(), u.size());
+    if (v.size() != u.size()) return wrong_length("v wind", v.size(), u.size());
     if (!u.empty()) {
-        if (rotation.sin_alpha.size() < nxy) return too_short("SINALPHA", rotation.sin_alpha.size(), nxy);
-        if (rotation.cos_alpha.size() < nxy) return too_short("COSALPHA", rotation.cos_alpha.size(), nxy);
+        if (rotation.sin_alpha.size() != nxy) return wrong_length("SINALPHA", rotation.sin_alpha.size(), nxy);
+        if (rotation.cos_alpha.size() != nxy) return wrong_length("COSALPHA", rotation.cos_alpha.size(), nxy);
     }
     WindFields out{std::vector<double>(u.size()), std::vector<double>(u.size())};
     for_each_point(u.size(), [&](std::size_t i) {
@@ -32,8 +32,8 @@ Result<ExtendedColumnInputs> load_model_level_winds(const TarqFile& file, std::s
     TARQ_TRY(const auto v, v_mass(file, t));
     TARQ_TRY(in.rotation, rotation_fields(file, t));
     TARQ_TRY(in.z_agl, height_agl(file, t));
-    if (u.size() < need) return too_short("u_mass", u.size(), need);
-    if (in.z_agl.size() < need) return too_short("height_agl", in.z_agl.size(), need);
+    if (u.size() != need) return wrong_length("u_mass", u.size(), need);
+    if (in.z_agl.size() != need) return wrong_length("height_agl", in.z_agl.size(), need);
     TARQ_TRY(in.winds, rotate_to_earth(u, v, in.rotation, in.ncol));
     return in;
 }
@@ -41,8 +41,8 @@ Result<ExtendedColumnInputs> load_model_level_winds(const TarqFile& file, std::s
 Result<void> add_ten_metre_winds(const TarqFile& file, std::size_t t, ExtendedColumnInputs& in) {
     TARQ_TRY(const auto u10, read_var(file, "U10", t));
     TARQ_TRY(const auto v10, read_var(file, "V10", t));
-    if (u10.size() < in.ncol) return too_short("U10", u10.size(), in.ncol);
-    if (v10.size() < in.ncol) return too_short("V10", v10.size(), in.ncol);
+    if (u10.size() != in.ncol) return wrong_length("U10", u10.size(), in.ncol);
+    if (v10.size() != in.ncol) return wrong_length("V10", v10.size(), in.ncol);
     const std::span<const double> u(u10.data(), in.ncol);
     const std::span<const double> v(v10.data(), in.ncol);
     TARQ_TRY(in.winds10, rotate_to_earth(u, v, in.rotation, in.ncol));

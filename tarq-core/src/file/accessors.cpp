@@ -10,6 +10,7 @@
 #include "file/destagger.h"
 #include "file/field_cache.h"
 #include "file/lakes.h"
+#include "file/model_grids.h"
 #include "file/sizes.h"
 #include "hdf5/dataspace.h"
 #include "util/constants.h"
@@ -47,16 +48,13 @@ Values map(const Field& a, F f) {
     return out;
 }
 
-// DimMismatch when a field holds fewer values than its grid (or the grid's
-// size overflows), so that no loop reads past the data.
-std::optional<TarqError> short_field(std::string_view what, Span values, std::size_t t,
-                                     std::initializer_list<std::uint64_t> grid) {
-    const std::span<const std::uint64_t> sizes(grid.begin(), grid.size());
-    const auto needed = hdf5::element_count(sizes);
-    if (needed && values.size() >= *needed) return std::nullopt;
-    return TarqError{ErrorKind::DimMismatch, std::string(what) + " holds " + std::to_string(values.size()) +
-                                                 " values for time index " + std::to_string(t) +
-                                                 ", fewer than its grid " + format_dims(sizes) + " needs"};
+// DimMismatch unless a field holds exactly one time of its grid: a short field
+// would be read past its end, a long one at the wrong stride.
+std::optional<TarqError> wrong_size(std::string_view what, Span values, std::size_t t, Grid grid,
+                                    const TarqFile& file) {
+    auto checked = check_grid_length(file, what, t, values.size(), grid);
+    if (checked) return std::nullopt;
+    return checked.error();
 }
 
 // "lake_mask_{t}_{area}", the area in the shortest plain decimal digits that
@@ -72,7 +70,7 @@ Result<Values> filled_two_metre_field(const TarqFile& file, std::string_view nam
     TARQ_TRY(Values raw, read_var(file, name, t));
     if (!(lake_interp > 0.0)) return raw;
     TARQ_TRY(const auto mask, lake_mask(file, t, lake_interp));
-    if (auto e = short_field(name, raw, t, {file.ny, file.nx})) return std::unexpected(*e);
+    if (auto e = wrong_size(name, raw, t, Grid::Plane, file)) return std::unexpected(*e);
     return fill_lake_points(raw, mask, file.ny, file.nx);
 }
 
@@ -124,7 +122,7 @@ Result<Field> geopotential(const TarqFile& file, std::size_t t) {
                                                     [&] { return read_var(file, "PHB", t); });
         if (auto error = first_error(ph_read, phb_read)) return std::unexpected(*error);
         const Values full = combine(*ph_read, *phb_read, [](double a, double b) { return a + b; });
-        if (auto e = short_field("PH + PHB", full, t, {file.nz_stag, file.ny, file.nx})) return std::unexpected(*e);
+        if (auto e = wrong_size("PH + PHB", full, t, Grid::StaggeredZ, file)) return std::unexpected(*e);
         return destagger_z(full, file.nz_stag, file.ny, file.nx);
     });
 }
@@ -149,7 +147,7 @@ Result<Field> height_agl(const TarqFile& file, std::size_t t) {
         const Field& ter = *ter_read;
         const std::size_t columns = file.ny * file.nx;
         if (z.empty()) return Values{};
-        if (auto e = short_field("HGT", ter, t, {file.ny, file.nx})) return std::unexpected(*e);
+        if (auto e = wrong_size("HGT", ter, t, Grid::Plane, file)) return std::unexpected(*e);
         Values agl = zeroed_field(z.size());
         for_each_point(z.size(), [&](std::size_t n) { agl[n] = z[n] - ter[n % columns]; });
         return agl;
@@ -159,7 +157,7 @@ Result<Field> height_agl(const TarqFile& file, std::size_t t) {
 Result<Field> u_mass(const TarqFile& file, std::size_t t) {
     return cached_field(file.cache, cache_key("u_destag_", t), t, [&]() -> Result<Values> {
         TARQ_TRY(const Values u, read_var(file, "U", t));
-        if (auto e = short_field("U", u, t, {file.nz, file.ny, file.nx_stag})) return std::unexpected(*e);
+        if (auto e = wrong_size("U", u, t, Grid::StaggeredX, file)) return std::unexpected(*e);
         return destagger_x(u, file.nz, file.ny, file.nx_stag);
     });
 }
@@ -167,7 +165,7 @@ Result<Field> u_mass(const TarqFile& file, std::size_t t) {
 Result<Field> v_mass(const TarqFile& file, std::size_t t) {
     return cached_field(file.cache, cache_key("v_destag_", t), t, [&]() -> Result<Values> {
         TARQ_TRY(const Values v, read_var(file, "V", t));
-        if (auto e = short_field("V", v, t, {file.nz, file.ny_stag, file.nx})) return std::unexpected(*e);
+        if (auto e = wrong_size("V", v, t, Grid::StaggeredY, file)) return std::unexpected(*e);
         return destagger_y(v, file.nz, file.ny_stag, file.nx);
     });
 }
@@ -175,7 +173,7 @@ Result<Field> v_mass(const TarqFile& file, std::size_t t) {
 Result<Field> w_mass(const TarqFile& file, std::size_t t) {
     return cached_field(file.cache, cache_key("w_destag_", t), t, [&]() -> Result<Values> {
         TARQ_TRY(const Values w, read_var(file, "W", t));
-        if (auto e = short_field("W", w, t, {file.nz_stag, file.ny, file.nx})) return std::unexpected(*e);
+        if (auto e = wrong_size("W", w, t, Grid::StaggeredZ, file)) return std::unexpected(*e);
         return destagger_z(w, file.nz_stag, file.ny, file.nx);
     });
 }
@@ -184,7 +182,7 @@ Result<std::vector<std::uint8_t>> lake_mask(const TarqFile& file, std::size_t t,
     const std::string key = lake_mask_key(t, area_km2);
     TARQ_TRY(const Field stored, cached_field(file.cache, key, t, [&]() -> Result<Values> {
         TARQ_TRY(const Values lu, read_var(file, "LU_INDEX", t));
-        if (auto e = short_field("LU_INDEX", lu, t, {file.ny, file.nx})) return std::unexpected(*e);
+        if (auto e = wrong_size("LU_INDEX", lu, t, Grid::Plane, file)) return std::unexpected(*e);
         const auto limit = lake_cell_limit(area_km2, file.dx, file.dy);
         const auto mask = small_water_bodies(lu, file.ny, file.nx, limit);
         return Values(mask.begin(), mask.end());

@@ -17,10 +17,22 @@
 namespace tarq {
 
 // One time slab of a stored variable as float64: the stored dimensions without
-// the first. A variable of fewer than 2 dimensions is returned whole, and so
-// is a static field stored as exactly [ny, nx] (files rewritten without a
-// time dimension). A packed variable (scale_factor, add_offset) is unpacked.
+// the first. A variable without a time dimension is returned whole for every
+// t: one the file's dimension metadata records so, or where the file records
+// none, one of fewer than 2 dimensions or stored as exactly [ny, nx] (files
+// rewritten without a time dimension). A packed variable (scale_factor,
+// add_offset) is unpacked. A model variable (T2, QVAPOR, U, ...) must hold
+// exactly one time of its grid, else DimMismatch.
 [[nodiscard]] Result<std::vector<double>> read_var(const TarqFile& file, std::string_view name, std::size_t t);
+
+// What read_var returns, with its shape: the stored dimensions without time,
+// or all of them for a variable returned whole.
+struct StoredField {
+    std::vector<double> values;
+    std::vector<std::uint64_t> shape;
+    bool whole = false;  // the variable has no time dimension
+};
+[[nodiscard]] Result<StoredField> read_stored(const TarqFile& file, std::string_view name, std::size_t t);
 
 // [nz][ny][nx] unless noted.
 [[nodiscard]] Result<Field> pressure(const TarqFile& file, std::size_t t);       // P + PB, Pa

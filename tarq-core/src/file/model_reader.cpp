@@ -40,6 +40,14 @@ public:
         }
     }
 
+    std::optional<std::vector<std::uint64_t>> dimension_ids(std::string_view name) const override {
+        if constexpr (requires { file_.dimension_scales(name); }) {
+            return file_.dimension_scales(name);
+        } else {
+            return std::nullopt;
+        }
+    }
+
     std::vector<std::string> member_names() const override { return file_.member_names(); }
     std::vector<std::string> attribute_names() const override { return file_.attribute_names(); }
 

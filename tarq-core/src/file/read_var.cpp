@@ -1,8 +1,10 @@
 #include <string>
 
 #include "file/accessors.h"
+#include "file/model_grids.h"
 #include "file/packing.h"
 #include "file/sizes.h"
+#include "file/time_dimension.h"
 #include "hdf5/dataspace.h"
 
 namespace tarq {
@@ -16,47 +18,71 @@ TarqError slab_out_of_range(std::string_view name, std::size_t t, std::span<cons
 
 // Model files rewritten by common tools store the static fields (XLAT, HGT,
 // LU_INDEX, ...) as [ny, nx] without a time dimension; their first dimension
-// is a row, not a time.
+// is a row, not a time. The rule for files that do not say.
 bool is_static_grid_field(const TarqFile& file, std::span<const std::uint64_t> dims) {
     return dims.size() == 2 && dims[0] == file.ny && dims[1] == file.nx;
 }
 
-// A static [ny, nx] field, returned whole for every time index.
-Result<std::vector<double>> read_static_field(const TarqFile& file, std::string_view name,
-                                              std::span<const std::uint64_t> dims) {
+// A variable without a time dimension, returned whole for every time index.
+Result<std::vector<double>> read_whole(const TarqFile& file, std::string_view name,
+                                       std::span<const std::uint64_t> dims) {
     TARQ_TRY(auto values, file.reader->read_f64(name));
-    if (values.size() != file.ny * file.nx) {
+    const auto count = hdf5::element_count(dims);
+    if (!count || values.size() != *count) {
         return fail(ErrorKind::DimMismatch, "variable '" + std::string(name) + "' holds " +
                                                 std::to_string(values.size()) + " values, not the " +
-                                                std::to_string(file.ny * file.nx) + " of its shape " +
-                                                format_dims(dims));
+                                                (count ? std::to_string(*count) : std::string("more than 2^64")) +
+                                                " of its shape " + format_dims(dims));
     }
     return values;
 }
 
-Result<std::vector<double>> read_stored(const TarqFile& file, std::string_view name, std::size_t t) {
-    TARQ_TRY(const auto dims, file.reader->shape(name));
-    if (dims.size() < 2) return file.reader->read_f64(name);
-    if (is_static_grid_field(file, dims)) return read_static_field(file, name, dims);
-
-    // The first dimension is time. Only the chunks of time t are read; a slab
-    // beyond the stored data (t past the first dimension, or data cut short)
-    // is the same error a read of the whole variable would find.
-    const auto slab = hdf5::element_count(std::span(dims).subspan(1));
-    if (!slab) return std::unexpected(slab_out_of_range(name, t, dims));
-    if (*slab == 0) return std::vector<double>{};
+// The slab of time t of a variable whose first dimension is time. Only the
+// chunks of time t are read; a slab beyond the stored data (t past the first
+// dimension, or data cut short) is the same error a read of the whole
+// variable would find.
+Result<std::vector<double>> read_time_slab(const TarqFile& file, std::string_view name, std::size_t t,
+                                           std::span<const std::uint64_t> dims, std::uint64_t slab) {
+    if (slab == 0) return std::vector<double>{};
     if (t >= dims[0]) return std::unexpected(slab_out_of_range(name, t, dims));
     TARQ_TRY(auto values, file.reader->read_f64_slab(name, t));
-    if (values.size() < *slab) return std::unexpected(slab_out_of_range(name, t, dims));
-    values.resize(*slab);
+    if (values.size() < slab) return std::unexpected(slab_out_of_range(name, t, dims));
+    values.resize(slab);
     return values;
 }
 
 }  // namespace
 
+Result<StoredField> read_stored(const TarqFile& file, std::string_view name, std::size_t t) {
+    TARQ_TRY(const auto dims, file.reader->shape(name));
+    // The file's dimension metadata decides whether the first dimension is
+    // time; without it, only [ny, nx] fields and 1-D variables are static.
+    const auto timed = has_time_dimension(file, name);
+    const bool whole = dims.size() < 2 || (timed ? !*timed : is_static_grid_field(file, dims));
+    const std::span<const std::uint64_t> shape = std::span(dims).subspan(whole ? 0 : 1);
+    const auto per_time = hdf5::element_count(shape);
+    if (!per_time) return std::unexpected(slab_out_of_range(name, t, dims));
+    // A variable the diagnostics read must fill its grid exactly; checked
+    // before reading, so that a shape the grid cannot hold is never allocated.
+    if (const auto grid = model_grid(name)) {
+        if (auto fits = check_grid_length(file, name, t, *per_time, *grid); !fits)
+            return std::unexpected(fits.error());
+    }
+    StoredField field{{}, {shape.begin(), shape.end()}, whole};
+    if (dims.size() < 2) {
+        TARQ_TRY(field.values, file.reader->read_f64(name));
+    } else if (whole) {
+        TARQ_TRY(field.values, read_whole(file, name, dims));
+    } else {
+        TARQ_TRY(field.values, read_time_slab(file, name, t, dims, *per_time));
+    }
+    TARQ_TRY(field.values, unpacked(*file.reader, name, std::move(field.values)));
+    return field;
+}
+
 Result<std::vector<double>> read_var(const TarqFile& file, std::string_view name, std::size_t t) {
-    TARQ_TRY(auto values, read_stored(file, name, t));
-    return unpacked(*file.reader, name, std::move(values));
+    TARQ_TRY(StoredField field, read_stored(file, name, t));
+    return std::move(field.values);
 }
 
 }  // namespace tarq

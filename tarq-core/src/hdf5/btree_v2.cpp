@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "hdf5/checksum.h"
 #include "hdf5/dataset_info.h"
 
 namespace tarq::hdf5 {
@@ -67,7 +68,8 @@ PointerLayout pointer_layout(const Btree2Header& header) {
 Result<Btree2Header> read_header(const FileReader& file, std::uint64_t address) {
     TARQ_TRY(const Bytes signature, file.read_at(address, 4));
     if (!has_signature(signature, "BTHD")) return netcdf_error("Expected BTHD at " + hex_address(address));
-    TARQ_TRY(const Bytes fields, file.read_at(address, 34));
+    TARQ_TRY(const Bytes fields, file.read_at(address, 38));
+    HDF5_CHECK(verify_checksum(fields, "B-tree v2 header", address));
     Btree2Header header;
     header.type = fields[5];
     header.node_size = static_cast<std::uint32_t>(le_uint_unchecked(fields, 6, 4));
@@ -127,9 +129,17 @@ Result<std::vector<Bytes>> collect_btree2_records(const FileReader& file, std::u
         const std::uint64_t pointer_size =
             internal ? 8u + layout.count_size + layout.total_size[node.depth] : 0;
         const std::uint64_t pointers = internal ? node.records + 1 : 0;
-        if (kRecordsStart + node.records * r + pointers * pointer_size > bytes.size())
+        // The node's checksum follows its records and child pointers.
+        const auto record_bytes = checked_mul(node.records, r);
+        const auto pointer_bytes = checked_mul(pointers, pointer_size);
+        const auto counted = record_bytes && pointer_bytes ? checked_add(*record_bytes, *pointer_bytes) : std::nullopt;
+        const std::uint64_t used = counted ? kRecordsStart + *counted : ~std::uint64_t{0};
+        if (!counted || *counted > bytes.size() || used + 4 > bytes.size())
             return netcdf_error("B-tree v2 node at " + hex_address(node.address) +
                                 " claims more records than it holds");
+        HDF5_CHECK(verify_checksum(ByteSpan(bytes).first(used + 4), internal ? "B-tree v2 internal node"
+                                                                              : "B-tree v2 leaf node",
+                                   node.address));
         for (std::uint64_t i = 0; i < node.records; ++i) {
             const ByteSpan id = heap_id_part(header.type, ByteSpan(bytes).subspan(kRecordsStart + i * r, r));
             if (std::any_of(id.begin(), id.end(), [](std::uint8_t b) { return b != 0; }))

@@ -25,7 +25,9 @@ Result<FileReader> FileReader::open(std::string_view path) {
     // The system call would stop at a NUL and open another file than the one named.
     if (path.find('\0') != std::string_view::npos) return netcdf_error("path contains a NUL character");
     const std::string path_text(path);
-    const int fd = ::open(path_text.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that opening a FIFO without a writer returns at once;
+    // regular files ignore the flag.
+    const int fd = ::open(path_text.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return system_error(errno);
     struct stat status {};
     if (::fstat(fd, &status) != 0) {
@@ -36,6 +38,10 @@ Result<FileReader> FileReader::open(std::string_view path) {
     if (S_ISDIR(status.st_mode)) {
         ::close(fd);
         return system_error(EISDIR);
+    }
+    if (!S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return netcdf_error("Not a regular file (a FIFO, socket or device cannot be read by position)");
     }
     return FileReader(fd, static_cast<std::uint64_t>(status.st_size));
 }

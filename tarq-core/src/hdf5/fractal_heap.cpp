@@ -1,9 +1,11 @@
 #include "hdf5/fractal_heap.h"
 
+#include <algorithm>
 #include <bit>
 #include <limits>
 #include <string>
 
+#include "hdf5/checksum.h"
 #include "hdf5/dataset_info.h"
 
 namespace tarq::hdf5 {
@@ -49,12 +51,31 @@ std::uint64_t bit_field(ByteSpan bytes, unsigned start, unsigned width) {
     return value;
 }
 
-Result<Bytes> read_from_direct_block(const FileReader& file, std::uint64_t block,
-                                     std::uint64_t offset_in_block, std::uint64_t length) {
+// A direct block's checksum covers the whole block with the checksum field
+// itself as zeros; blocks of a filtered heap are stored compressed and are
+// not checked here.
+Result<void> verify_direct_block(const FileReader& file, const FractalHeap& heap, std::uint64_t block,
+                                 std::uint64_t block_size) {
+    if (!heap.checksummed_direct_blocks || heap.io_filter_length > 0) return {};
+    const std::uint64_t field = kBlockPrefix + (heap.max_heap_size + 7u) / 8u;
+    if (block_size < field + 4) return netcdf_error("Direct block at " + hex_address(block) + " is too small");
+    TARQ_TRY(Bytes bytes, file.read_at(block, block_size));
+    const auto stored = static_cast<std::uint32_t>(le_uint_unchecked(bytes, field, 4));
+    std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(field), 4, std::uint8_t{0});
+    if (metadata_checksum(bytes) != stored)
+        return netcdf_error("Checksum mismatch in fractal heap direct block at " + hex_address(block) +
+                            ": the file is corrupt");
+    return {};
+}
+
+Result<Bytes> read_from_direct_block(const FileReader& file, const FractalHeap& heap, std::uint64_t block,
+                                     std::uint64_t block_size, std::uint64_t offset_in_block,
+                                     std::uint64_t length) {
     if (block == UNDEFINED_ADDRESS) return netcdf_error("Direct block at undefined address");
     TARQ_TRY(const Bytes signature, file.read_at(block, 4));
     if (!has_signature(signature, "FHDB"))
         return netcdf_error("Expected FHDB at " + hex_address(block) + ", got " + byte_list(signature));
+    HDF5_CHECK(verify_direct_block(file, heap, block, block_size));
     const auto start = checked_add(block, offset_in_block);
     if (!start) return netcdf_error("failed to fill whole buffer");
     return file.read_at(*start, length);
@@ -93,6 +114,21 @@ std::uint64_t child_indirect_rows(const FractalHeap& heap, std::uint64_t span) {
     return rows > 0 ? static_cast<std::uint64_t>(rows) : 0;
 }
 
+// An indirect block of `rows` rows: prefix, block offset, one entry per
+// block of each row, then the checksum of all of them.
+Result<void> verify_indirect_block(const FileReader& file, const FractalHeap& heap, std::uint64_t block,
+                                   std::uint64_t rows) {
+    const std::uint64_t direct_entry_size = heap.io_filter_length > 0 ? 20 : 8;
+    const std::uint64_t direct_rows = std::min(rows, heap.direct_rows);
+    const auto direct = checked_mul(direct_rows * heap.table_width, direct_entry_size);
+    const auto indirect = checked_mul((rows - direct_rows) * heap.table_width, 8);
+    const auto entries = direct && indirect ? checked_add(*direct, *indirect) : std::nullopt;
+    const auto size = entries ? checked_add(*entries, kBlockPrefix + (heap.max_heap_size + 7u) / 8u + 4) : std::nullopt;
+    if (!size) return netcdf_error("Indirect block at " + hex_address(block) + " claims too many entries");
+    TARQ_TRY(const Bytes bytes, file.read_at(block, *size));
+    return verify_checksum(bytes, "fractal heap indirect block", block);
+}
+
 // Finds the object at heap `offset` below the indirect block at `block`,
 // descending into child indirect blocks. Each child has fewer rows than its
 // parent, which bounds the descent.
@@ -104,7 +140,8 @@ Result<Bytes> read_from_indirect_block(const FileReader& file, const FractalHeap
     for (;;) {
         if (block == UNDEFINED_ADDRESS) return netcdf_error("Indirect block at undefined address");
         TARQ_TRY(const Bytes signature, file.read_at(block, 4));
-        if (has_signature(signature, "FHDB")) return read_from_direct_block(file, block, offset, length);
+        if (has_signature(signature, "FHDB"))
+            return read_from_direct_block(file, heap, block, heap.starting_block_size, offset, length);
         if (!has_signature(signature, "FHIB"))
             return netcdf_error("Expected FHIB at " + hex_address(block) + ", got " + byte_list(signature));
         const std::string not_found =
@@ -125,10 +162,12 @@ Result<Bytes> read_from_indirect_block(const FileReader& file, const FractalHeap
             entry_at += block_direct_rows * heap.table_width * direct_entry_size +
                         ((slot->row - block_direct_rows) * heap.table_width + slot->column) * 8;
         }
+        HDF5_CHECK(verify_indirect_block(file, heap, block, rows));
         TARQ_TRY(const std::uint64_t child, file.u64(block + entry_at));
         if (child == UNDEFINED_ADDRESS) return netcdf_error(not_found);
         if (direct)
-            return read_from_direct_block(file, child, offset - block_offset - slot->entry_start, length);
+            return read_from_direct_block(file, heap, child, heap.row_block_sizes[slot->row],
+                                          offset - block_offset - slot->entry_start, length);
         const std::uint64_t child_rows = child_indirect_rows(heap, heap.row_block_sizes[slot->row]);
         if (child_rows == 0 || child_rows >= rows) return netcdf_error(not_found);
         block = child;
@@ -152,6 +191,12 @@ Result<FractalHeap> read_fractal_heap(const FileReader& file, std::uint64_t addr
     heap.root_block_address = le_uint_unchecked(fields, 132, 8);
     heap.root_rows = static_cast<std::uint16_t>(le_uint_unchecked(fields, 140, 2));
     heap.huge_btree_address = le_uint_unchecked(fields, 22, 8);
+    heap.checksummed_direct_blocks = (fields[9] & 0x02) != 0;
+    // With an I/O filter the root block's filtered size, filter mask and the
+    // filter pipeline come before the checksum.
+    const std::uint64_t filter_info = heap.io_filter_length > 0 ? 12u + heap.io_filter_length : 0;
+    TARQ_TRY(const Bytes whole, file.read_at(address, kHeaderSize + filter_info + 4));
+    HDF5_CHECK(verify_checksum(whole, "fractal heap header", address));
     HDF5_CHECK(check_doubling_table(heap, address));
     derive_doubling_table(heap);
     return heap;
@@ -167,7 +212,8 @@ Result<Bytes> heap_object(const FileReader& file, const FractalHeap& heap, ByteS
     const std::uint64_t offset = bit_field(fields, 0, heap.offset_bits);
     const std::uint64_t length = bit_field(fields, heap.offset_bits, heap.length_bits);
     if (length == 0) return netcdf_error("Zero-length heap ID");
-    if (heap.root_rows == 0) return read_from_direct_block(file, heap.root_block_address, offset, length);
+    if (heap.root_rows == 0)
+        return read_from_direct_block(file, heap, heap.root_block_address, heap.starting_block_size, offset, length);
     return read_from_indirect_block(file, heap, heap.root_block_address, heap.root_rows, offset, length);
 }
 

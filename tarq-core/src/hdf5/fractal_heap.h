@@ -23,6 +23,7 @@ struct FractalHeap {
     std::uint64_t root_block_address = 0;
     std::uint16_t root_rows = 0;  // 0: the root block is a direct block
     std::uint64_t huge_btree_address = UNDEFINED_ADDRESS;  // v2 B-tree of huge objects
+    bool checksummed_direct_blocks = false;
 
     std::vector<std::uint64_t> row_block_sizes;  // one per row of the doubling table
     std::uint64_t direct_rows = 0;

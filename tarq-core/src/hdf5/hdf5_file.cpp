@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <mutex>
+#include <new>
+#include <string>
 #include <unordered_map>
 
 #include "hdf5/attribute.h"
 #include "hdf5/dataset_header.h"
 #include "hdf5/dataset_read.h"
+#include "hdf5/dimension_scales.h"
 #include "hdf5/file_reader.h"
 #include "hdf5/group_links.h"
 #include "hdf5/member_table.h"
@@ -28,6 +31,10 @@ struct Hdf5File::State {
     mutable std::mutex cache_mutex;       // guards the two caches below
     mutable std::unordered_map<std::string, DatasetInfo> dataset_cache;
     mutable std::unordered_map<std::string, AttributeTable> member_attributes;
+    // Dimension scales of each dataset (by object header address), gathered
+    // from every member's REFERENCE_LIST on first use; immutable after that.
+    mutable std::once_flag scales_once;
+    mutable std::unordered_map<std::uint64_t, std::vector<std::uint64_t>> scales;
 };
 
 Hdf5File::Hdf5File(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -73,19 +80,62 @@ Result<std::vector<std::uint64_t>> Hdf5File::shape(std::string_view name) const 
     return info->dims;
 }
 
+namespace {
+
+// A read allocates what the dataset's shape claims. When the memory is not
+// there, the error names the dataset and its shape.
+template <class Read>
+auto naming_memory_failure(std::string_view name, const DatasetInfo& info, Read read) -> decltype(read()) {
+    try {
+        return read();
+    } catch (const std::bad_alloc&) {
+        std::string shape;
+        for (const std::uint64_t d : info.dims) shape += (shape.empty() ? "" : ", ") + std::to_string(d);
+        return fail(ErrorKind::NetCdf, "Out of memory reading variable '" + std::string(name) + "' of shape [" +
+                                           shape + "]");
+    }
+}
+
+}  // namespace
+
 Result<std::vector<std::uint8_t>> Hdf5File::read_bytes(std::string_view name) const {
     TARQ_TRY(const DatasetInfo info, dataset_info(name));
-    return hdf5::read_dataset_bytes(state_->file, info);
+    return naming_memory_failure(name, info, [&] { return hdf5::read_dataset_bytes(state_->file, info); });
 }
 
 Result<std::vector<double>> Hdf5File::read_f64(std::string_view name) const {
     TARQ_TRY(const DatasetInfo info, dataset_info(name));
-    return hdf5::read_dataset_f64(state_->file, info);
+    return naming_memory_failure(name, info, [&]() -> Result<std::vector<double>> {
+        return hdf5::read_dataset_f64(state_->file, info);
+    });
 }
 
 Result<std::vector<double>> Hdf5File::read_f64_slab(std::string_view name, std::uint64_t index) const {
     TARQ_TRY(const DatasetInfo info, dataset_info(name));
-    return hdf5::read_dataset_slab_f64(state_->file, info, index);
+    return naming_memory_failure(name, info, [&]() -> Result<std::vector<double>> {
+        return hdf5::read_dataset_slab_f64(state_->file, info, index);
+    });
+}
+
+std::optional<std::vector<std::uint64_t>> Hdf5File::dimension_scales(std::string_view name) const {
+    std::call_once(state_->scales_once, [&] {
+        for (const auto& [member_name, header] : state_->members) {
+            const auto attachments = hdf5::scale_attachments(state_->file, header);
+            if (!attachments) continue;  // an unreadable member is no scale
+            for (const hdf5::ScaleAttachment& a : *attachments) {
+                // A dimension index past any rank a dataspace can have is corrupt.
+                if (a.dimension >= 32) continue;
+                auto& dims = state_->scales[a.dataset];
+                if (dims.size() <= a.dimension) dims.resize(a.dimension + 1, UNDEFINED_ADDRESS);
+                dims[a.dimension] = header;
+            }
+        }
+    });
+    const auto member = state_->members.find(std::string(name));
+    if (member == state_->members.end()) return std::nullopt;
+    const auto found = state_->scales.find(member->second);
+    if (found == state_->scales.end()) return std::nullopt;
+    return found->second;
 }
 
 Result<double> Hdf5File::attr_f64(std::string_view name) const {

@@ -45,6 +45,12 @@ public:
     [[nodiscard]] Result<std::vector<double>> read_f64_slab(std::string_view name,
                                                             std::uint64_t index) const;
 
+    // For each dimension of a root dataset, the object header address of the
+    // dimension scale attached to it (UNDEFINED_ADDRESS where none is), as
+    // netCDF-4 records a variable's dimensions; nothing when the dataset has
+    // no scales attached or the file records none.
+    [[nodiscard]] std::optional<std::vector<std::uint64_t>> dimension_scales(std::string_view name) const;
+
     // A root group attribute as float64.
     [[nodiscard]] Result<double> attr_f64(std::string_view name) const;
 

@@ -4,6 +4,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "hdf5/checksum.h"
 #include "hdf5/dataset_info.h"
 
 namespace tarq::hdf5 {
@@ -96,7 +97,14 @@ Result<void> walk_v2(const FileReader& file, std::uint64_t address, const Messag
     const std::uint64_t chunk_size = le_uint_unchecked(size_bytes, 0, size_width);
     const std::size_t header_size = (flags & 0x04) ? 6 : 4;
 
-    TARQ_TRY(Bytes first, file.read_at(size_field + size_width, chunk_size));
+    // The first chunk's messages follow the prefix; the checksum of prefix and
+    // messages follows them.
+    const std::uint64_t prefix_size = size_field + size_width - address;
+    const auto checked_size = checked_add(prefix_size + 4, chunk_size);
+    if (!checked_size) return netcdf_error("Object header at " + hex_address(address) + " claims too many bytes");
+    TARQ_TRY(const Bytes whole, file.read_at(address, *checked_size));
+    HDF5_CHECK(verify_checksum(whole, "object header", address));
+    Bytes first(whole.begin() + static_cast<std::ptrdiff_t>(prefix_size), whole.end() - 4);
     BlockGuard guard;
     HDF5_CHECK(guard.enter(size_field + size_width));
     std::vector<MessageBlock> stack;
@@ -132,9 +140,10 @@ Result<void> walk_v2(const FileReader& file, std::uint64_t address, const Messag
         if (!has_signature(signature, "OCHK")) continue;
         HDF5_CHECK(guard.enter(next->offset));
         // The block's last 4 bytes are its checksum.
-        const std::uint64_t body = next->length >= 8 ? next->length - 8 : 0;
-        TARQ_TRY(Bytes continued, file.read_at(next->offset + 4, body));
-        stack.push_back({std::move(continued), 0});
+        if (next->length < 8) return netcdf_error("Object header continuation at " + hex_address(next->offset) + " is too short");
+        TARQ_TRY(const Bytes block_bytes, file.read_at(next->offset, next->length));
+        HDF5_CHECK(verify_checksum(block_bytes, "object header continuation block", next->offset));
+        stack.push_back({Bytes(block_bytes.begin() + 4, block_bytes.end() - 4), 0});
     }
     return {};
 }

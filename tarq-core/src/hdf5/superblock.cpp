@@ -4,6 +4,7 @@
 #include <string>
 #include <tuple>
 
+#include "hdf5/checksum.h"
 #include "hdf5/object_header.h"
 
 namespace tarq::hdf5 {
@@ -64,14 +65,16 @@ Result<RootGroup> locate_from_v0(const FileReader& file, std::uint8_t version) {
     return root_from_v1_header(file, header, cache_type, 80 + s);
 }
 
-// Superblock versions 2 and 3 (and later numbers, read the same way).
+// Superblock versions 2 and 3 (and later numbers, read the same way): 48
+// bytes with 8-byte addresses, the last 4 their checksum.
 Result<RootGroup> locate_from_v2(const FileReader& file) {
     TARQ_TRY(const std::uint8_t offset_size, file.u8(9));
     TARQ_TRY(const std::uint8_t length_size, file.u8(10));
     HDF5_CHECK(check_sizes(offset_size, length_size));
     // Base, superblock extension and end-of-file addresses: unused.
-    TARQ_TRY(std::ignore, file.read_at(12, 24));
-    TARQ_TRY(const std::uint64_t header, file.u64(36));
+    TARQ_TRY(const Bytes superblock, file.read_at(0, 48));
+    HDF5_CHECK(verify_checksum(superblock, "superblock", 0));
+    const std::uint64_t header = le_uint_unchecked(superblock, 36, 8);
     return RootGroup{header, true, false, UNDEFINED_ADDRESS, UNDEFINED_ADDRESS};
 }
 
