@@ -37,8 +37,11 @@ P0_PA = 100000.0
 STATIC_FIELDS = ("XLAT", "XLONG", "HGT", "COSALPHA", "SINALPHA", "LU_INDEX", "MAPFAC_M")
 HYDROMETEORS = ("QCLOUD", "QICE", "QRAIN", "QSNOW", "QGRAUP")
 # The observed reference sounding lives beside the repository, in
-# ../shared/meteo_ref relative to its root.
-OAX_CSV = Path(__file__).resolve().parent.parent.parent / "shared" / "meteo_ref" / "sharppy_oax_2014061619.csv"
+# ../shared/meteo_ref relative to its root; a checkout nested deeper (a CI
+# clone inside a work directory) finds the nearest one above it.
+_OAX_IN_SHARED = Path("shared", "meteo_ref", "sharppy_oax_2014061619.csv")
+_OAX_CANDIDATES = [folder / _OAX_IN_SHARED for folder in Path(__file__).resolve().parent.parent.parents]
+OAX_CSV = next((path for path in _OAX_CANDIDATES if path.is_file()), _OAX_CANDIDATES[0])
 
 WindProfile = Callable[[np.ndarray], tuple[np.ndarray, np.ndarray]]
 

@@ -286,10 +286,16 @@ TEST(EquilibriumLevel, LastDownwardCrossingAtTheEntries) {
 
 // The Omaha sounding (SHARPpy example data): pressure, height MSL, T, Td per
 // row, the surface at 965 hPa / 350 m.
-// The reference sounding's file: ../shared/meteo_ref beside the repository.
+// The reference sounding's file: ../shared/meteo_ref beside the repository,
+// or the nearest one above a checkout nested deeper.
 std::filesystem::path reference_sounding_csv() {
+    const std::filesystem::path in_shared = std::filesystem::path("shared") / "meteo_ref" / "sharppy_oax_2014061619.csv";
     const auto repository = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
-    return repository.parent_path() / "shared" / "meteo_ref" / "sharppy_oax_2014061619.csv";
+    for (auto folder = repository.parent_path();; folder = folder.parent_path()) {
+        if (std::filesystem::is_regular_file(folder / in_shared)) return folder / in_shared;
+        if (folder == folder.parent_path()) break;
+    }
+    return repository.parent_path() / in_shared;
 }
 
 TestColumn omaha_sounding() {
