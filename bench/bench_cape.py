@@ -12,31 +12,20 @@ from __future__ import annotations
 import argparse
 import sys
 import tempfile
-import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests"))
 
 from model_file import build_model_file, standard_sounding  # noqa: E402
 from tarq import _tarq  # noqa: E402
+from timing import add_grid_arguments, best_seconds  # noqa: E402
 
 CASES = ["sbcape", "mlcape", "mucape", "lcl", "cape2d", "cape3d"]
 
 
-def best_seconds(fn, repeat: int) -> float:
-    best = float("inf")
-    for _ in range(repeat):
-        start = time.perf_counter()
-        fn()
-        best = min(best, time.perf_counter() - start)
-    return best
-
-
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--nx", type=int, default=100)
-    parser.add_argument("--ny", type=int, default=100)
-    parser.add_argument("--nz", type=int, default=40)
+    add_grid_arguments(parser, nx=100, ny=100, nz=40)
     parser.add_argument("--repeat", type=int, default=2)
     args = parser.parse_args()
 

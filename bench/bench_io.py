@@ -33,6 +33,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 from big_file import big_file  # noqa: E402
 from tarq import _tarq  # noqa: E402
+from timing import add_grid_arguments  # noqa: E402
 
 
 def best(fns: list, repeat: int, nt: int, clock=time.process_time) -> list[float]:
@@ -68,9 +69,7 @@ def theta_e_numpy(p_pa: np.ndarray, theta_k: np.ndarray, q: np.ndarray) -> np.nd
 
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--nx", type=int, default=300)
-    parser.add_argument("--ny", type=int, default=300)
-    parser.add_argument("--nz", type=int, default=50)
+    add_grid_arguments(parser, nx=300, ny=300, nz=50)
     parser.add_argument("--nt", type=int, default=24)
     parser.add_argument("--repeat", type=int, default=7)
     args = parser.parse_args()

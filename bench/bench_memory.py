@@ -23,6 +23,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 from big_file import big_file  # noqa: E402
+from timing import add_grid_arguments  # noqa: E402
 
 NAMES = ["T", "theta", "tc", "sbcape"]
 UNBOUNDED = 1 << 62
@@ -51,9 +52,7 @@ def run(path: str, name: str, budget: int | None) -> dict:
 
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--nx", type=int, default=300)
-    parser.add_argument("--ny", type=int, default=300)
-    parser.add_argument("--nz", type=int, default=50)
+    add_grid_arguments(parser, nx=300, ny=300, nz=50)
     parser.add_argument("--nt", type=int, default=24)
     parser.add_argument("names", nargs="*", default=NAMES)
     args = parser.parse_args()

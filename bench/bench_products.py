@@ -15,7 +15,6 @@ from __future__ import annotations
 import argparse
 import sys
 import tempfile
-import time
 from pathlib import Path
 
 import numpy as np
@@ -24,6 +23,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests"))
 
 from model_file import build_model_file, standard_sounding  # noqa: E402
 from tarq import _tarq  # noqa: E402
+from timing import add_grid_arguments, best_seconds  # noqa: E402
 
 # Product and the stored variables it reads on every call, largest first (the
 # base fields it also needs come from the warm cache).
@@ -31,20 +31,9 @@ PRECIPITATION = ("QRAIN", "QSNOW", "QGRAUP", "QVAPOR")
 CASES = [("slp", ("QVAPOR",)), ("dbz", PRECIPITATION), ("maxdbz", PRECIPITATION), ("cloudfrac", ("QCLOUD", "QICE"))]
 
 
-def best_seconds(fn, repeat: int) -> float:
-    best = float("inf")
-    for _ in range(repeat):
-        start = time.perf_counter()
-        fn()
-        best = min(best, time.perf_counter() - start)
-    return best
-
-
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--nx", type=int, default=100)
-    parser.add_argument("--ny", type=int, default=100)
-    parser.add_argument("--nz", type=int, default=40)
+    add_grid_arguments(parser, nx=100, ny=100, nz=40)
     parser.add_argument("--repeat", type=int, default=5)
     args = parser.parse_args()
 

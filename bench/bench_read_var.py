@@ -20,6 +20,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests"))
 
 from model_file import build_model_file  # noqa: E402
 from tarq import _tarq  # noqa: E402
+from timing import add_grid_arguments  # noqa: E402
 
 
 def interleaved_best(cases: list[tuple[_tarq.TarqFile, str, int]], repeat: int) -> list[float]:
@@ -39,9 +40,7 @@ def interleaved_best(cases: list[tuple[_tarq.TarqFile, str, int]], repeat: int) 
 
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--nx", type=int, default=120)
-    parser.add_argument("--ny", type=int, default=100)
-    parser.add_argument("--nz", type=int, default=40)
+    add_grid_arguments(parser, nx=120, ny=100, nz=40)
     parser.add_argument("--repeat", type=int, default=21)
     args = parser.parse_args()
 

@@ -23,6 +23,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests"))
 
 from model_file import build_model_file, standard_sounding  # noqa: E402
 from tarq import _tarq  # noqa: E402
+from timing import add_grid_arguments  # noqa: E402
 
 # Composite, then the ingredients it is compared with.
 CASES = [
@@ -47,9 +48,7 @@ def best_seconds(f, names, repeat: int) -> dict[str, float]:
 
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--nx", type=int, default=100)
-    parser.add_argument("--ny", type=int, default=100)
-    parser.add_argument("--nz", type=int, default=40)
+    add_grid_arguments(parser, nx=100, ny=100, nz=40)
     parser.add_argument("--repeat", type=int, default=2)
     parser.add_argument("--workers", type=int, default=0, help="pool workers (0: one per logical CPU)")
     args = parser.parse_args()

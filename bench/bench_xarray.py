@@ -26,15 +26,7 @@ from model_file import build_model_file, standard_sounding  # noqa: E402
 
 import tarq  # noqa: E402
 from tarq.xarray import open_getvar  # noqa: E402
-
-
-def best_seconds(fn, repeat: int) -> float:
-    best = float("inf")
-    for _ in range(repeat):
-        start = time.perf_counter()
-        fn()
-        best = min(best, time.perf_counter() - start)
-    return best
+from timing import add_grid_arguments, best_seconds  # noqa: E402
 
 
 def forget_open_files() -> None:
@@ -45,9 +37,7 @@ def forget_open_files() -> None:
 
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--nx", type=int, default=60)
-    parser.add_argument("--ny", type=int, default=60)
-    parser.add_argument("--nz", type=int, default=30)
+    add_grid_arguments(parser, nx=60, ny=60, nz=30)
     parser.add_argument("--nt", type=int, default=24)
     parser.add_argument("--name", default="sbcape")
     parser.add_argument("--repeat", type=int, default=2)
