@@ -67,11 +67,12 @@ def test_a_3d_field_with_an_extra_level_is_refused(tmp_path, model):
             f.getvar(row)
 
 
-def test_static_staggered_fields_come_back_whole_at_every_time(tmp_path):
+@pytest.mark.parametrize("file_format", ["NETCDF4", "NETCDF3_64BIT_OFFSET"])
+def test_static_staggered_fields_come_back_whole_at_every_time(tmp_path, file_format):
     jj, ii = np.mgrid[0:NY, 0:NX + 1]
     xlat_u = 40.0 + 0.1 * jj + 0.001 * ii
     path = tmp_path / "static.nc"
-    build_model_file(path, nx=NX, ny=NY, nz=NZ, nt=NT, overrides={"XLAT_U": xlat_u})
+    build_model_file(path, nx=NX, ny=NY, nz=NZ, nt=NT, overrides={"XLAT_U": xlat_u}, file_format=file_format)
     f = _tarq.TarqFile(str(path))
     for t in range(NT):
         got = f.getvar("XLAT_U", timeidx=t)
@@ -82,6 +83,21 @@ def test_static_staggered_fields_come_back_whole_at_every_time(tmp_path):
     static = build_model_file(tmp_path / "s2d.nc", nx=NX, ny=NY, nz=NZ, nt=NT, static_2d=True)
     g = _tarq.TarqFile(static.path)
     np.testing.assert_array_equal(g.getvar("lat", timeidx=2), static.variables["XLAT"])
+
+
+@pytest.mark.parametrize("file_format", ["NETCDF4", "NETCDF3_64BIT_OFFSET"])
+def test_static_staggered_fields_are_described_as_read(tmp_path, file_format):
+    pytest.importorskip("xarray")
+    from tarq.xarray import open_getvar
+
+    xlat_u = np.linspace(40.0, 41.0, NY * (NX + 1)).reshape(NY, NX + 1)
+    path = tmp_path / "static.nc"
+    build_model_file(path, nx=NX, ny=NY, nz=NZ, nt=NT, overrides={"XLAT_U": xlat_u}, file_format=file_format)
+    f = _tarq.TarqFile(str(path))
+    assert _tarq._describe_variable(f, "XLAT_U")[4] == f.getvar("XLAT_U", timeidx=1).shape == (NY, NX + 1)
+    da = open_getvar(str(path), "XLAT_U")
+    assert da.shape == (NT, NY, NX + 1)
+    np.testing.assert_array_equal(da.values, np.broadcast_to(xlat_u.astype(np.float32), da.shape))
 
 
 NAN, INF = math.nan, math.inf

@@ -214,12 +214,16 @@ class _Plan:
 
 
 def _raw_dims(name: str, shape: tuple[int, ...], info: _FileInfo) -> tuple[str, ...]:
-    if len(shape) == 2:
-        return ("south_north", "west_east")
-    if len(shape) == 3:
-        level = {info.nz: "bottom_top", info.nz + 1: "bottom_top_stag"}.get(shape[0], f"{name}_dim0")
-        return (level, "south_north", "west_east")
-    return (f"{name}_dim0",)
+    """The grid's dimension names for the trailing axes whose size matches
+    (staggered for one more, as static fields such as XLAT_U are stored);
+    NAME_dimK for any other axis."""
+    dims = [f"{name}_dim{k}" for k in range(len(shape))]
+    if len(shape) < 2:
+        return tuple(dims)
+    grid = (("west_east", info.nx), ("south_north", info.ny), ("bottom_top", info.nz))
+    for k, (dim, size) in zip(reversed(range(len(shape))), grid):
+        dims[k] = {size: dim, size + 1: f"{dim}_stag"}.get(shape[k], dims[k])
+    return tuple(dims)
 
 
 def _check_options(f: TarqFile, name: str, options: Mapping[str, Any]) -> None:

@@ -7,6 +7,7 @@
 #include "compute/registry.h"
 #include "compute/units.h"
 #include "file/tarq_file.h"
+#include "file/time_dimension.h"
 #include "hdf5/dataspace.h"
 #include "util/unicode.h"
 
@@ -30,14 +31,6 @@ Result<VarDescription> describe_row(const TarqFile& file, const VarSpec& row, co
     return out;
 }
 
-// Number of values read_var returns for a variable of these dimensions.
-std::optional<std::uint64_t> slab_length(const TarqFile& file, std::span<const std::uint64_t> dims) {
-    if (dims.size() < 2) return hdf5::element_count(dims);
-    // A static [ny, nx] field (no time dimension) is returned whole.
-    if (dims.size() == 2 && dims[0] == file.ny && dims[1] == file.nx) return hdf5::element_count(dims);
-    return hdf5::element_count(dims.subspan(1));
-}
-
 }  // namespace
 
 Result<VarDescription> describe_variable(const TarqFile& file, std::string_view name,
@@ -49,7 +42,11 @@ Result<VarDescription> describe_variable(const TarqFile& file, std::string_view 
         found = unicode_upper(name);
         dims = file.reader->shape(found);
     }
-    const auto length = dims ? slab_length(file, *dims) : std::nullopt;
+    // The slab read_var returns, decided as it decides.
+    const bool whole = dims && is_stored_whole(file, found, *dims);
+    const auto slab = dims ? std::span<const std::uint64_t>(*dims).subspan(whole ? 0 : 1)
+                           : std::span<const std::uint64_t>{};
+    const auto length = dims ? hdf5::element_count(slab) : std::nullopt;
     if (!length) {
         return fail(ErrorKind::UnknownVar,
                     std::string(name) + " (not in computed registry and not found as raw variable in file)");
@@ -57,7 +54,7 @@ Result<VarDescription> describe_variable(const TarqFile& file, std::string_view 
     const auto guessed = guess_raw_units(unicode_upper(name));
     return VarDescription{std::move(found), "Raw TARQ variable: " + std::string(name),
                           units ? *units : std::string(guessed.value_or("")), true,
-                          raw_shape(file, static_cast<std::size_t>(*length))};
+                          raw_shape(file, slab, whole, static_cast<std::size_t>(*length))};
 }
 
 }  // namespace tarq

@@ -72,18 +72,16 @@ Result<VarOutput> read_raw_variable(const TarqFile& file, std::string_view name,
         }
         units = *options.units;
     }
-    // A variable without a time dimension keeps its stored shape where the
-    // result can have it (2 to 4 dimensions).
-    Shape shape = data->whole && data->shape.size() >= 2 && data->shape.size() <= 4
-                      ? Shape(data->shape.begin(), data->shape.end())
-                      : raw_shape(file, data->values.size());
+    Shape shape = raw_shape(file, data->shape, data->whole, data->values.size());
     return VarOutput{std::move(data->values), std::move(shape), std::move(units),
                      "Raw TARQ variable: " + std::string(name)};
 }
 
 }  // namespace
 
-std::vector<std::size_t> raw_shape(const TarqFile& file, std::size_t length) {
+std::vector<std::size_t> raw_shape(const TarqFile& file, std::span<const std::uint64_t> slab, bool whole,
+                                   std::size_t length) {
+    if (whole && slab.size() >= 2 && slab.size() <= 4) return {slab.begin(), slab.end()};
     const std::uint64_t plane_sizes[] = {file.ny, file.nx};
     const std::uint64_t volume_sizes[] = {file.nz, file.ny, file.nx};
     const auto plane = hdf5::element_count(plane_sizes);

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -20,8 +21,12 @@ struct TarqFile;
                                                  std::optional<std::uint64_t> timeidx,
                                                  const ComputeOptions& options);
 
-// Shape of a stored variable's slab, guessed from its length alone.
-[[nodiscard]] std::vector<std::size_t> raw_shape(const TarqFile& file, std::size_t length);
+// Shape of a stored variable's result from what read_stored returns for it
+// (`slab`, `whole`): a variable without a time dimension keeps its stored
+// shape where the result can have it (2 to 4 dimensions); any other is
+// guessed from its length alone.
+[[nodiscard]] std::vector<std::size_t> raw_shape(const TarqFile& file, std::span<const std::uint64_t> slab,
+                                                 bool whole, std::size_t length);
 
 // Unit string of a well-known stored variable, by its upper-case name.
 [[nodiscard]] std::optional<std::string_view> guess_raw_units(std::string_view upper_name);

@@ -44,7 +44,7 @@ public:
         if constexpr (requires { file_.dimension_scales(name); }) {
             return file_.dimension_scales(name);
         } else {
-            return std::nullopt;
+            return file_.dimension_ids(name);
         }
     }
 

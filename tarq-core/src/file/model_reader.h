@@ -34,7 +34,8 @@ public:
     [[nodiscard]] virtual std::optional<std::uint64_t> dimension_size(std::string_view name) const = 0;
     // For each dimension of a variable, an identifier of the dimension it
     // uses (equal identifiers, the same dimension), where the file records
-    // that (netCDF-4 dimension scales); nothing where it does not.
+    // that (netCDF-4 dimension scales, classic netCDF dimension ids);
+    // nothing where it does not.
     [[nodiscard]] virtual std::optional<std::vector<std::uint64_t>> dimension_ids(std::string_view name) const = 0;
 
     // Sorted names of the stored variables and global attributes, for tests

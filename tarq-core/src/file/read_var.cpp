@@ -16,13 +16,6 @@ TarqError slab_out_of_range(std::string_view name, std::size_t t, std::span<cons
                                                  std::string(name) + "' (shape " + format_dims(dims) + ")"};
 }
 
-// Model files rewritten by common tools store the static fields (XLAT, HGT,
-// LU_INDEX, ...) as [ny, nx] without a time dimension; their first dimension
-// is a row, not a time. The rule for files that do not say.
-bool is_static_grid_field(const TarqFile& file, std::span<const std::uint64_t> dims) {
-    return dims.size() == 2 && dims[0] == file.ny && dims[1] == file.nx;
-}
-
 // A variable without a time dimension, returned whole for every time index.
 Result<std::vector<double>> read_whole(const TarqFile& file, std::string_view name,
                                        std::span<const std::uint64_t> dims) {
@@ -55,10 +48,7 @@ Result<std::vector<double>> read_time_slab(const TarqFile& file, std::string_vie
 
 Result<StoredField> read_stored(const TarqFile& file, std::string_view name, std::size_t t) {
     TARQ_TRY(const auto dims, file.reader->shape(name));
-    // The file's dimension metadata decides whether the first dimension is
-    // time; without it, only [ny, nx] fields and 1-D variables are static.
-    const auto timed = has_time_dimension(file, name);
-    const bool whole = dims.size() < 2 || (timed ? !*timed : is_static_grid_field(file, dims));
+    const bool whole = is_stored_whole(file, name, dims);
     const std::span<const std::uint64_t> shape = std::span(dims).subspan(whole ? 0 : 1);
     const auto per_time = hdf5::element_count(shape);
     if (!per_time) return std::unexpected(slab_out_of_range(name, t, dims));

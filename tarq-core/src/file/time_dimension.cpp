@@ -4,12 +4,31 @@
 
 namespace tarq {
 
+namespace {
+
+// Model files rewritten by common tools store the static fields (XLAT, HGT,
+// LU_INDEX, ...) as [ny, nx] without a time dimension; their first dimension
+// is a row, not a time. The rule for files that do not say.
+bool is_static_grid_field(const TarqFile& file, std::span<const std::uint64_t> dims) {
+    return dims.size() == 2 && dims[0] == file.ny && dims[1] == file.nx;
+}
+
+}  // namespace
+
 std::optional<bool> has_time_dimension(const TarqFile& file, std::string_view name) {
     const auto time_scales = file.reader->dimension_ids("T");
     if (!time_scales || time_scales->empty() || time_scales->front() == UNDEFINED_ADDRESS) return std::nullopt;
     const auto scales = file.reader->dimension_ids(name);
     if (!scales || scales->empty() || scales->front() == UNDEFINED_ADDRESS) return std::nullopt;
     return scales->front() == time_scales->front();
+}
+
+bool is_stored_whole(const TarqFile& file, std::string_view name, std::span<const std::uint64_t> dims) {
+    if (dims.size() < 2) return true;
+    // The file's dimension metadata decides whether the first dimension is
+    // time; without it, only [ny, nx] fields and 1-D variables are static.
+    const auto timed = has_time_dimension(file, name);
+    return timed ? !*timed : is_static_grid_field(file, dims);
 }
 
 }  // namespace tarq

@@ -3,7 +3,9 @@
 // dimension metadata: its first dimension is the dimension T (always
 // [Time, nz, ny, nx]) has first.
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "file/tarq_file.h"
@@ -13,5 +15,9 @@ namespace tarq {
 // True or false where the file records the dimensions of both the variable
 // and T; nothing where it does not (files without dimension scales).
 [[nodiscard]] std::optional<bool> has_time_dimension(const TarqFile& file, std::string_view name);
+
+// Whether read_var returns the variable of these stored dimensions whole for
+// every time index rather than one slab of its first dimension.
+[[nodiscard]] bool is_stored_whole(const TarqFile& file, std::string_view name, std::span<const std::uint64_t> dims);
 
 }  // namespace tarq

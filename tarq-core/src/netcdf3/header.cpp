@@ -247,6 +247,7 @@ Result<std::vector<Variable>> read_variables(Cursor& in, const std::vector<Dimen
         if (!vsize || !begin) return malformed("truncated");
         var.begin = *begin;
         HDF5_CHECK(shape_variable(var, ids, dimensions, numrecs));
+        var.dimension_ids = std::move(ids);
         variables.push_back(std::move(var));
     }
     return variables;

@@ -44,6 +44,7 @@ struct Attribute {
 struct Variable {
     std::string name;
     std::vector<std::uint64_t> shape;  // the record dimension counts numrecs
+    std::vector<std::uint64_t> dimension_ids;  // indices into Header::dimensions
     std::vector<Attribute> attributes;
     Datatype datatype;
     bool is_record = false;

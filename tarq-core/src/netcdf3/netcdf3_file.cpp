@@ -121,6 +121,12 @@ std::optional<std::uint64_t> Netcdf3File::dimension_size(std::string_view name) 
     return std::nullopt;
 }
 
+std::optional<std::vector<std::uint64_t>> Netcdf3File::dimension_ids(std::string_view name) const {
+    const auto var = state_->find(name);
+    if (!var) return std::nullopt;
+    return (*var)->dimension_ids;
+}
+
 std::vector<std::string> Netcdf3File::member_names() const {
     std::vector<std::string> names;
     for (const auto& var : state_->header.variables) names.push_back(var.name);

@@ -46,6 +46,10 @@ public:
     // The length of a named dimension (the record count for the record one).
     [[nodiscard]] std::optional<std::uint64_t> dimension_size(std::string_view name) const;
 
+    // The ids of a variable's dimensions (equal ids, the same dimension);
+    // nothing when there is no such variable.
+    [[nodiscard]] std::optional<std::vector<std::uint64_t>> dimension_ids(std::string_view name) const;
+
     // Sorted variable and global attribute names, for tests and the fuzz target.
     [[nodiscard]] std::vector<std::string> member_names() const;
     [[nodiscard]] std::vector<std::string> attribute_names() const;
