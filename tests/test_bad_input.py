@@ -201,15 +201,19 @@ def test_a_flipped_bit_in_a_header_is_refused_at_open_by_its_checksum(tmp_path, 
 
 
 @pytest.mark.parametrize(
-    "signature, offset, structure",
+    "signature, holding, offset, structure",
     [
-        (b"\x89HDF", 20, "superblock"),
-        (b"FRHP", 20, "fractal heap header"),
-        (b"BTHD", 14, "B-tree v2 header"),
-        (b"BTLF", 8, "B-tree v2 leaf node"),
+        (b"\x89HDF", None, 20, "superblock"),
+        (b"FRHP", None, 20, "fractal heap header"),
+        (b"BTHD", None, 14, "B-tree v2 header"),
+        (b"BTLF", None, 8, "B-tree v2 leaf node"),
+        # The heap blocks holding the attributes and the links: a lost
+        # attribute would stand in its default, a lost link read "not found".
+        (b"FHDB", b"a00", 30, "fractal heap direct block"),
+        (b"FHDB", b"v00", 30, "fractal heap direct block"),
     ],
 )
-def test_every_checksummed_structure_refuses_a_flipped_bit(tmp_path, signature, offset, structure):
+def test_every_checksummed_structure_refuses_a_flipped_bit(tmp_path, signature, holding, offset, structure):
     # More links and attributes than fit an object header: the root keeps
     # them in fractal heaps indexed by version 2 B-trees.
     path = tmp_path / "dense.h5"
@@ -220,7 +224,7 @@ def test_every_checksummed_structure_refuses_a_flipped_bit(tmp_path, signature, 
             h.attrs[f"a{i:02d}"] = float(i)
     data = bytearray(path.read_bytes())
     _tarq.TarqFile(str(path))
-    at = data.find(signature)
+    at = data.find(signature) if holding is None else data.rfind(signature, 0, data.find(holding))
     data[at + offset] ^= 0x01
     path.write_bytes(bytes(data))
     with pytest.raises(OSError) as err:

@@ -131,10 +131,11 @@ Result<AttributeTable> collect_v2_attributes(const FileReader& file, std::uint64
     if (heap_address == UNDEFINED_ADDRESS || btree_address == UNDEFINED_ADDRESS) return table;
     TARQ_TRY(const FractalHeap heap, read_fractal_heap(file, heap_address));
     TARQ_TRY(const std::vector<Bytes> ids, collect_btree2_records(file, btree_address));
+    // A heap object that cannot be read is corruption, never an absent
+    // attribute: its default would stand in silently.
     for (const Bytes& id : ids) {
-        const auto object = heap_object(file, heap, id);
-        if (!object) continue;
-        if (auto attribute = parse_attribute_message(*object))
+        TARQ_TRY(const Bytes object, heap_object(file, heap, id));
+        if (auto attribute = parse_attribute_message(object))
             table.insert_or_assign(std::move(attribute->name), std::move(attribute->value));
     }
     return table;

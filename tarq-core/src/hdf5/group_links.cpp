@@ -52,10 +52,11 @@ Result<MemberTable> read_dense_links(const FileReader& file, std::uint64_t heap_
     TARQ_TRY(const FractalHeap heap, read_fractal_heap(file, heap_address));
     TARQ_TRY(const std::vector<Bytes> ids, collect_btree2_records(file, btree_address));
     MemberTable members;
+    // A heap object that cannot be read fails the lookup with its reason; a
+    // link of a kind not followed (soft, external) is left out as before.
     for (const Bytes& id : ids) {
-        const auto object = heap_object(file, heap, id);
-        if (!object) continue;
-        if (auto link = parse_link_message(*object)) members.insert_or_assign(std::move(link->name), link->address);
+        TARQ_TRY(const Bytes object, heap_object(file, heap, id));
+        if (auto link = parse_link_message(object)) members.insert_or_assign(std::move(link->name), link->address);
     }
     return members;
 }
