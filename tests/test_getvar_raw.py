@@ -114,18 +114,30 @@ def test_unit_strings_are_lower_cased_in_full(f, units):
 
 
 @pytest.mark.parametrize(
-    "name, units, convert",
+    "name, units, convert, message",
     [
-        ("psfc", "hPa", lambda p: p / 100),         # unit guessed from the upper-cased name
-        ("U10", "kts", lambda u: u / 0.514444),
-        ("PSFC", "bogus", lambda p: p),             # unknown unit: values as stored, no error
-        ("PSFC", "K", lambda p: p),                 # incompatible unit: likewise
-        ("LH", "K", lambda x: x),                   # W/m2 is no unit string
-        ("T", "K", lambda x: x),                    # no guessed unit
+        ("psfc", "hPa", lambda p: p / 100, None),   # unit guessed from the upper-cased name
+        ("T2", "degC", lambda t: t - 273.15, None),
+        ("U10", "kts", lambda u: u / 0.514444, None),
+        ("PSFC", "Pa", lambda p: p, None),          # its own unit string: values as stored
+        ("LH", "W/m2", lambda x: x, None),          # likewise, though W/m2 is no unit string
+        ("PSFC", "degC", None, "PSFC (unit 'Pa') cannot be given in 'degC': cannot convert Pascal to Celsius"),
+        ("PSFC", "bogus", None, "PSFC (unit 'Pa') cannot be given in 'bogus': unrecognized unit string: 'bogus'"),
+        ("lh", "K", None, "lh (unit 'W/m2') cannot be given in 'K': unrecognized unit string: 'w/m2'"),
+        ("LH", "w/m2", None, "LH (unit 'W/m2') cannot be given in 'w/m2': unrecognized unit string: 'w/m2'"),
+        ("T", "K", None, "T (no known unit) cannot be given in 'K'"),
     ],
 )
-def test_raw_variables_convert_leniently(f, name, units, convert):
-    np.testing.assert_array_equal(f.getvar(name, 1, units=units), convert(f.getvar(name, 1)))
+def test_raw_unit_requests(f, name, units, convert, message):
+    if message is None:
+        np.testing.assert_array_equal(f.getvar(name, 1, units=units), convert(f.getvar(name, 1)))
+        assert _tarq._describe_variable(f, name, units)[2] == units
+        return
+    # getvar and describe refuse alike, so callers can check a request before any work.
+    for request in (lambda: f.getvar(name, 1, units=units), lambda: _tarq._describe_variable(f, name, units)):
+        with pytest.raises(RuntimeError) as e:
+            request()
+        assert str(e.value) == "unit conversion error: " + message
 
 
 def test_a_slab_beyond_the_stored_data(tmp_path):

@@ -75,8 +75,9 @@ class TarqFile:
             or the name of a variable stored in the file.
         timeidx: time index, 0 when None.
         units: unit of the result, e.g. "degC", "hPa", "kt", "km", "g/kg"; every
-            row reads it. A catalogue row refuses a unit it cannot convert to; a
-            stored variable is returned unconverted when its unit is unknown.
+            row reads it. A unit the result cannot be converted to is refused; a
+            stored variable is converted from the unit known for its name, and its
+            own unit string (e.g. "W/m2" for LH) returns it as stored.
         parcel_type: "sb" (surface-based), "ml" (mixed layer, lowest 100 hPa) or
             "mu" (most unstable, lowest 300 hPa). Read by cape, cin, lcl, lfc, el
             (default "sb") and cape2d (default "ml").

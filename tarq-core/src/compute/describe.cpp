@@ -52,6 +52,9 @@ Result<VarDescription> describe_variable(const TarqFile& file, std::string_view 
                     std::string(name) + " (not in computed registry and not found as raw variable in file)");
     }
     const auto guessed = guess_raw_units(unicode_upper(name));
+    if (units) {
+        if (auto usable = raw_unit_conversion(name, guessed, *units); !usable) return std::unexpected(usable.error());
+    }
     return VarDescription{std::move(found), "Raw TARQ variable: " + std::string(name),
                           units ? *units : std::string(guessed.value_or("")), true,
                           raw_shape(file, slab, whole, static_cast<std::size_t>(*length))};

@@ -1,5 +1,6 @@
 #include "compute/dispatch.h"
 
+#include <span>
 #include <string>
 #include <utility>
 
@@ -44,8 +45,7 @@ Result<VarOutput> compute_registry_row(const TarqFile& file, const VarSpec& row,
     return VarOutput{std::move(data), std::move(shape), std::move(units), std::string(row.description)};
 }
 
-// A stored variable by its own name. Unit requests are lenient here: an
-// unknown or incompatible unit leaves the values as stored.
+// A stored variable by its own name.
 Result<VarOutput> read_raw_variable(const TarqFile& file, std::string_view name, std::size_t t,
                                     const ComputeOptions& options) {
     const std::string upper = unicode_upper(name);
@@ -65,10 +65,11 @@ Result<VarOutput> read_raw_variable(const TarqFile& file, std::string_view name,
     const auto guessed = guess_raw_units(upper);
     std::string units(guessed.value_or(""));
     if (options.units) {
-        if (guessed) {
-            auto from = parse_unit(*guessed);
-            auto to = parse_unit(*options.units);
-            if (from && to) (void)convert_units(data->values, *from, *to);
+        TARQ_TRY(const auto conversion, raw_unit_conversion(name, guessed, *options.units));
+        if (conversion) {
+            if (auto converted = convert_units(data->values, conversion->first, conversion->second); !converted) {
+                return std::unexpected(converted.error());
+            }
         }
         units = *options.units;
     }
@@ -105,6 +106,31 @@ std::optional<std::string_view> guess_raw_units(std::string_view upper_name) {
         if (name == upper_name) return units;
     }
     return std::nullopt;
+}
+
+Result<std::optional<std::pair<Unit, Unit>>> raw_unit_conversion(std::string_view name,
+                                                                 std::optional<std::string_view> known,
+                                                                 std::string_view requested) {
+    // Asking for the unit the values already carry needs no parse: "W/m2" is
+    // no unit string, yet the data are already in it.
+    if (known == requested) return std::nullopt;
+    const auto refuse = [&](std::string_view reason) -> Result<std::optional<std::pair<Unit, Unit>>> {
+        std::string message(name);
+        message += known ? " (unit '" + std::string(*known) + "')" : std::string(" (no known unit)");
+        message += " cannot be given in '" + std::string(requested) + "'";
+        if (!reason.empty()) message += ": " + std::string(reason);
+        return fail(ErrorKind::UnitConversion, std::move(message));
+    };
+    if (!known) return refuse("");
+    const auto from = parse_unit(*known);
+    if (!from) return refuse(from.error().message);
+    const auto to = parse_unit(requested);
+    if (!to) return refuse(to.error().message);
+    // Converting no values still refuses a pair without a formula.
+    if (auto checked = convert_units(std::span<double>{}, *from, *to); !checked) {
+        return refuse(checked.error().message);
+    }
+    return std::pair{*from, *to};
 }
 
 Result<VarOutput> compute_variable(const TarqFile& file, std::string_view name,

@@ -7,9 +7,11 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "compute/options.h"
+#include "compute/units.h"
 #include "compute/var_output.h"
 #include "util/error.h"
 
@@ -30,5 +32,13 @@ struct TarqFile;
 
 // Unit string of a well-known stored variable, by its upper-case name.
 [[nodiscard]] std::optional<std::string_view> guess_raw_units(std::string_view upper_name);
+
+// The conversion that gives a stored variable in the requested unit: none when
+// the request is the variable's own unit string as written, else the pair of
+// units to convert between. A variable of no known unit, a unit string that
+// does not parse, or a pair without a formula is refused (UnitConversion),
+// naming the variable as the caller spelled it.
+[[nodiscard]] Result<std::optional<std::pair<Unit, Unit>>> raw_unit_conversion(
+    std::string_view name, std::optional<std::string_view> known, std::string_view requested);
 
 }  // namespace tarq
