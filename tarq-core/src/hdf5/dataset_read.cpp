@@ -307,44 +307,8 @@ Result<std::vector<double>> read_dataset_slab_f64(const FileReader& file, const 
 }
 
 std::vector<double> convert_to_f64(ByteSpan bytes, const Datatype& datatype) {
-    const std::uint64_t e = element_size(datatype.type);
-    const std::size_t n = bytes.size() / e;
-    std::vector<double> values(n);
-    const std::uint8_t* p = bytes.data();
-    const bool be = datatype.big_endian;
-    switch (datatype.type) {
-        case ElementType::F64:
-            for (std::size_t i = 0; i < n; ++i) values[i] = load<double>(p + 8 * i, be);
-            break;
-        case ElementType::F32:
-            for (std::size_t i = 0; i < n; ++i) values[i] = load<float>(p + 4 * i, be);
-            break;
-        case ElementType::I16:
-            if (datatype.is_signed)
-                for (std::size_t i = 0; i < n; ++i) values[i] = load<std::int16_t>(p + 2 * i, be);
-            else
-                for (std::size_t i = 0; i < n; ++i) values[i] = load<std::uint16_t>(p + 2 * i, be);
-            break;
-        case ElementType::I64:
-            // Magnitudes above 2^53 round to the nearest float64, as NumPy does.
-            if (datatype.is_signed)
-                for (std::size_t i = 0; i < n; ++i) values[i] = static_cast<double>(load<std::int64_t>(p + 8 * i, be));
-            else
-                for (std::size_t i = 0; i < n; ++i) values[i] = static_cast<double>(load<std::uint64_t>(p + 8 * i, be));
-            break;
-        case ElementType::I32:
-            if (datatype.is_signed)
-                for (std::size_t i = 0; i < n; ++i) values[i] = load<std::int32_t>(p + 4 * i, be);
-            else
-                for (std::size_t i = 0; i < n; ++i) values[i] = load<std::uint32_t>(p + 4 * i, be);
-            break;
-        case ElementType::Byte:
-            if (datatype.is_signed)
-                for (std::size_t i = 0; i < n; ++i) values[i] = static_cast<std::int8_t>(p[i]);
-            else
-                for (std::size_t i = 0; i < n; ++i) values[i] = p[i];
-            break;
-    }
+    std::vector<double> values(static_cast<std::size_t>(bytes.size() / element_size(datatype.type)));
+    convert_run({bytes, 1}, datatype, 0, values.size(), values.data());
     return values;
 }
 
