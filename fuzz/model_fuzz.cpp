@@ -2,26 +2,13 @@
 // variables, must give results or errors: no crash, no read out of bounds, no
 // endless loop and no unbounded allocation, in the layers above the reader.
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "bounded_memory.h"
+#include "memory_file.h"
 #include "model_exercise.h"
 #include "util/thread_pool.h"
-
-namespace {
-
-// The file is opened by path; an anonymous memory file keeps the disk out.
-int memory_file() {
-    static const int fd = memfd_create("model_fuzz", 0);
-    return fd;
-}
-
-}  // namespace
 
 // One worker: the campaign shares the machine, and a finding replays the same
 // way every time.
@@ -31,14 +18,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const int fd = memory_file();
-    if (fd < 0 || ftruncate(fd, 0) != 0) return 0;
-    std::size_t written = 0;
-    while (written < size) {
-        const ssize_t n = pwrite(fd, data + written, size - written, static_cast<off_t>(written));
-        if (n <= 0) return 0;
-        written += static_cast<std::size_t>(n);
-    }
-    tarq::testing::exercise_model_file("/proc/self/fd/" + std::to_string(fd));
+    const auto path = write_memory_file(data, size);
+    if (!path) return 0;
+    tarq::testing::exercise_model_file(*path);
     return 0;
 }
