@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "compute/options.h"
+#include "diag/compute_options.h"
 
 namespace tarq::py {
 

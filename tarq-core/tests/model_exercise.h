@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "compute/dispatch.h"
-#include "compute/options.h"
+#include "diag/compute_options.h"
 #include "file/tarq_file.h"
 
 namespace tarq::testing {

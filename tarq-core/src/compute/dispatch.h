@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "compute/options.h"
+#include "diag/compute_options.h"
 #include "compute/units.h"
 #include "compute/var_output.h"
 #include "util/error.h"

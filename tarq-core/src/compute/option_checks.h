@@ -3,7 +3,7 @@
 // non-finite number, and a custom parcel outside the physical range.
 // Finite values keep the meaning each diagnostic gives them.
 
-#include "compute/options.h"
+#include "diag/compute_options.h"
 #include "util/error.h"
 
 namespace tarq {

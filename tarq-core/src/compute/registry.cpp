@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "compute/diagnostics.h"
+#include "diag/rows.h"
 #include "util/unicode.h"
 
 namespace tarq {

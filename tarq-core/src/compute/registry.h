@@ -6,15 +6,15 @@
 #include <string_view>
 #include <vector>
 
-#include "compute/diagnostics.h"
-#include "compute/options.h"
+#include "diag/rows.h"
+#include "diag/compute_options.h"
 #include "util/error.h"
 
 namespace tarq {
 
 struct TarqFile;
 
-// A row's compute function; contract in compute/diagnostics.h.
+// A row's compute function; contract in diag/rows.h.
 using ComputeFn = DiagnosticFn*;
 
 struct VarSpec {

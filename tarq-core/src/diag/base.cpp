@@ -1,5 +1,5 @@
 // The base-field rows: thin wrappers over the field accessors, reading no option.
-#include "compute/diagnostics.h"
+#include "diag/rows.h"
 #include "file/accessors.h"
 
 namespace tarq {

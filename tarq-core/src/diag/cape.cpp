@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "compute/diagnostics.h"
+#include "diag/rows.h"
 #include "diag/cape_fields.h"
 #include "diag/field_checks.h"
 #include "file/accessors.h"

@@ -3,7 +3,7 @@
 // (warm-rain or no microphysics) count it as zero.
 #include <string_view>
 
-#include "compute/diagnostics.h"
+#include "diag/rows.h"
 #include "diag/field_checks.h"
 #include "file/accessors.h"
 #include "met/cloud.h"

@@ -1,7 +1,7 @@
 // Fire-weather indices: Fosberg and Hot-Dry-Windy from the raw 2-m and 10-m
 // fields point by point (lakes are never filled here), and the low-elevation
 // Haines index from the 950-850 hPa layer of every column.
-#include "compute/diagnostics.h"
+#include "diag/rows.h"
 #include "diag/field_checks.h"
 #include "file/accessors.h"
 #include "met/fire.h"

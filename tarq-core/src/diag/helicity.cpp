@@ -1,7 +1,7 @@
 // Updraft helicity: vertical velocity times vertical vorticity, integrated
 // over a layer above ground in columns whose layer-mean updraft is positive
 // (Kain et al. 2008).
-#include "compute/diagnostics.h"
+#include "diag/rows.h"
 #include "diag/field_checks.h"
 #include "file/accessors.h"
 #include "met/dynamics.h"

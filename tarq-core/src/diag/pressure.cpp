@@ -3,7 +3,7 @@
 // units point by point.
 #include <algorithm>
 
-#include "compute/diagnostics.h"
+#include "diag/rows.h"
 #include "diag/field_checks.h"
 #include "file/accessors.h"
 #include "met/pressure.h"

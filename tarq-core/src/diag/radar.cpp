@@ -4,7 +4,7 @@
 #include <limits>
 #include <string_view>
 
-#include "compute/diagnostics.h"
+#include "diag/rows.h"
 #include "diag/field_checks.h"
 #include "file/accessors.h"
 #include "met/radar.h"

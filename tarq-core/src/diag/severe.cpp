@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "compute/diagnostics.h"
+#include "diag/rows.h"
 #include "diag/cape_fields.h"
 #include "diag/field_checks.h"
-#include "diag/kinematics.h"
+#include "diag/shear_helicity_fields.h"
 #include "file/accessors.h"
 #include "met/composite.h"
 #include "met/parcel.h"

@@ -3,9 +3,9 @@
 // model levels), and helicity over a fixed depth or the effective inflow layer.
 #include <limits>
 
-#include "compute/diagnostics.h"
+#include "diag/rows.h"
 #include "diag/field_checks.h"
-#include "diag/kinematics.h"
+#include "diag/shear_helicity_fields.h"
 #include "diag/wind_fields.h"
 #include "file/accessors.h"
 #include "met/helicity.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "compute/diagnostics.h"
+#include "diag/rows.h"
 #include "diag/field_checks.h"
 #include "file/accessors.h"
 #include "met/thermo.h"

@@ -1,7 +1,7 @@
 // Absolute and potential vorticity on the model levels, from centred
 // differences on the grid's own axes (no map factor) and the Coriolis
 // parameter of each point's latitude.
-#include "compute/diagnostics.h"
+#include "diag/rows.h"
 #include "diag/field_checks.h"
 #include "file/accessors.h"
 #include "met/dynamics.h"

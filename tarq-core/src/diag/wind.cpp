@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <span>
 
-#include "compute/diagnostics.h"
+#include "diag/rows.h"
 #include "diag/wind_fields.h"
 #include "file/accessors.h"
 #include "met/wind.h"

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "compute/diagnostics.h"
+#include "diag/rows.h"
 #include "diag/field_checks.h"
 #include "file/accessors.h"
 #include "met/lapse_rate.h"

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "compute/options.h"
+#include "diag/compute_options.h"
 #include "util/error.h"
 
 namespace tarq {
@@ -113,7 +113,7 @@ DiagnosticFn compute_critical_angle;
 DiagnosticFn compute_ship;
 DiagnosticFn compute_bri;
 
-// diag/extra.cpp
+// diag/lapse_rates.cpp
 DiagnosticFn compute_lapse_rate_700_500;
 DiagnosticFn compute_lapse_rate_0_3km;
 DiagnosticFn compute_freezing_level;
