@@ -57,6 +57,25 @@ def test_a_field_wider_than_the_grid_is_refused_by_every_row(tmp_path, model, fi
         ), row
 
 
+# An optional field (one a row can do without) that is present at the wrong
+# size is refused like any other, never replaced by its stand-in: 1.0 for the
+# map factor, the rotation derived from the projection, zero hydrometeors.
+@pytest.mark.parametrize(
+    "field, row",
+    [("MAPFAC_M", "uhel"), ("SINALPHA", "uvmet"), ("SINALPHA", "wdir10"), ("QRAIN", "dbz"), ("QCLOUD", "ctt")],
+)
+def test_an_optional_field_of_the_wrong_size_is_refused(tmp_path, model, field, row):
+    path = tmp_path / "wide.nc"
+    build_model_file(path, nx=NX, ny=NY, nz=NZ, nt=NT, overrides={field: wide(model, field)})
+    grid = [NY, NX] if model.variables[field].ndim == 3 else [NZ, NY, NX]
+    with pytest.raises(RuntimeError) as err:
+        _tarq.TarqFile(str(path)).getvar(row, timeidx=1)
+    assert str(err.value) == (
+        f"dimension mismatch: {field} holds {math.prod(grid) // NX * (NX + 1)} values for time index 1 "
+        f"where its grid [{', '.join(map(str, grid))}] needs {math.prod(grid)}"
+    )
+
+
 def test_a_3d_field_with_an_extra_level_is_refused(tmp_path, model):
     qv = model.variables["QVAPOR"]
     path = tmp_path / "deep.nc"

@@ -52,6 +52,27 @@ TEST(Vorticity, SinglePointAxesDropTheirDerivative) {
     EXPECT_EQ(coriolis_parameter(0.0), 0.0);
 }
 
+TEST(Vorticity, AbsoluteAddsTheCoriolisParameterOfEachPoint) {
+    const SolidBody g(3, 4, 1000.0, 1000.0);
+    const std::vector<double> lat{0.0, 45.0, -45.0, 90.0, 10.0, 20.0, 30.0, 40.0, 50.0, 60.0, 70.0, 80.0};
+    std::vector<double> dudy(12), zeta(12), eta(12);
+    absolute_vorticity_level(g.u, g.v, lat, g.ny, g.nx, g.dx, g.dy, dudy, zeta, eta);
+    for (std::size_t n = 0; n < 12; ++n) EXPECT_NEAR(eta[n], 2.0 * kOmega + coriolis_parameter(lat[n]), 1e-18);
+}
+
+// A statically stable northern column: theta rising 10, 20 K over 100 hPa
+// steps, eta 1e-4 s-1 on every level, so PV = g eta dtheta/(-dp) in PVU.
+TEST(PotentialVorticity, OneSidedAtTheEndsCentredBetween) {
+    const std::vector<double> theta_k{300.0, 310.0, 330.0};
+    const std::vector<double> p_pa{90000.0, 80000.0, 70000.0};
+    const double expected[] = {0.980665, 1.4709975, 1.96133};
+    for (std::size_t k = 0; k < 3; ++k) {
+        std::vector<double> level{1e-4};
+        potential_vorticity_pvu_level(theta_k, p_pa, 3, k, level);
+        EXPECT_NEAR(level[0], expected[k], 1e-12) << k;
+    }
+}
+
 struct UhCase {
     double w, bottom, top, expected;
     const char* what;

@@ -37,11 +37,11 @@ Result<std::vector<double>> compute_wa(const TarqFile& file, std::size_t t, cons
 }
 
 Result<std::vector<double>> compute_lat(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    return read_var(file, "XLAT", t);
+    return owned(read_var(file, "XLAT", t));
 }
 
 Result<std::vector<double>> compute_lon(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    return read_var(file, "XLONG", t);
+    return owned(read_var(file, "XLONG", t));
 }
 
 }  // namespace tarq

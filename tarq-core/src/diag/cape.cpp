@@ -7,7 +7,6 @@
 
 #include "diag/rows.h"
 #include "diag/cape_fields.h"
-#include "diag/field_checks.h"
 #include "file/accessors.h"
 #include "met/parcel.h"
 #include "met/thermo.h"
@@ -32,10 +31,10 @@ struct LiftScratch {
 
 // The 3-D fields grid columns are built from, for one time.
 struct ColumnInputs {
-    Field p_hpa;
-    Field t_c;
-    std::vector<double> qvapor;
-    Field z_agl;
+    GridField p_hpa;
+    GridField t_c;
+    GridField qvapor;
+    GridField z_agl;
     std::size_t nz = 0;
     std::size_t ncol = 0;
 
@@ -43,31 +42,20 @@ struct ColumnInputs {
 };
 
 Result<ColumnInputs> load_columns(const TarqFile& file, std::size_t t) {
-    ColumnInputs in;
-    in.nz = file.nz;
-    in.ncol = file.nx * file.ny;
     // The stored inputs behind these fields are decoded at the same time.
     auto [p_read, t_read, q_read, z_read] = run_concurrently(
         [&] { return pressure_hpa(file, t); }, [&] { return temperature_c(file, t); },
         [&] { return read_var(file, "QVAPOR", t); }, [&] { return height_agl(file, t); });
     if (auto error = first_error(p_read, t_read, q_read, z_read)) return std::unexpected(*error);
-    in.p_hpa = std::move(*p_read);
-    in.t_c = std::move(*t_read);
-    in.qvapor = std::move(*q_read);
-    in.z_agl = std::move(*z_read);
-    const std::size_t need = in.nz * in.ncol;
-    if (in.p_hpa.size() != need) return wrong_length("pressure", in.p_hpa.size(), need);
-    if (in.t_c.size() != need) return wrong_length("temperature", in.t_c.size(), need);
-    if (in.z_agl.size() != need) return wrong_length("height_agl", in.z_agl.size(), need);
-    if (in.qvapor.size() != need) return wrong_length("QVAPOR", in.qvapor.size(), need);
-    return in;
+    return ColumnInputs{std::move(*p_read), std::move(*t_read), std::move(*q_read), std::move(*z_read), file.nz,
+                        file.nx * file.ny};
 }
 
 // PSFC, T2 and Q2 of one time; T2 and Q2 lake-filled when lake_interp > 0.
 struct SurfaceInputs {
-    std::vector<double> psfc_pa;
-    std::vector<double> t2_k;
-    std::vector<double> q2;
+    GridField psfc_pa;
+    GridField t2_k;
+    GridField q2;
 
     // (PSFC/100 hPa, T2 - 273.15 °C, dewpoint of Q2 °C) at column col.
     [[nodiscard]] Parcel parcel(std::size_t col) const noexcept {
@@ -77,19 +65,11 @@ struct SurfaceInputs {
 };
 
 Result<SurfaceInputs> load_surface(const TarqFile& file, std::size_t t, double lake_interp) {
-    SurfaceInputs in;
     auto [p_read, t_read, q_read] = run_concurrently([&] { return read_var(file, "PSFC", t); },
                                                      [&] { return t2_lake(file, t, lake_interp); },
                                                      [&] { return q2_lake(file, t, lake_interp); });
     if (auto error = first_error(p_read, t_read, q_read)) return std::unexpected(*error);
-    in.psfc_pa = std::move(*p_read);
-    in.t2_k = std::move(*t_read);
-    in.q2 = std::move(*q_read);
-    const std::size_t need = file.nx * file.ny;
-    if (in.psfc_pa.size() != need) return wrong_length("PSFC", in.psfc_pa.size(), need);
-    if (in.t2_k.size() != need) return wrong_length("T2", in.t2_k.size(), need);
-    if (in.q2.size() != need) return wrong_length("Q2", in.q2.size(), need);
-    return in;
+    return SurfaceInputs{std::move(*p_read), std::move(*t_read), std::move(*q_read)};
 }
 
 ParcelKind kind_or(const ComputeOptions& options, std::string_view fallback) {

@@ -2,7 +2,6 @@
 // fields point by point (lakes are never filled here), and the low-elevation
 // Haines index from the 950-850 hPa layer of every column.
 #include "diag/rows.h"
-#include "diag/field_checks.h"
 #include "file/accessors.h"
 #include "met/fire.h"
 #include "util/grid_loops.h"
@@ -13,27 +12,20 @@ namespace {
 
 // The stored [ny][nx] surface fields of one time.
 struct SurfaceWeather {
-    std::vector<double> t2_k;
-    std::vector<double> q2;
-    std::vector<double> psfc_pa;
-    std::vector<double> u10_ms;
-    std::vector<double> v10_ms;
+    GridField t2_k;
+    GridField q2;
+    GridField psfc_pa;
+    GridField u10_ms;
+    GridField v10_ms;
 };
 
 Result<SurfaceWeather> load_surface_weather(const TarqFile& file, std::size_t t) {
-    SurfaceWeather in;
-    TARQ_TRY(in.t2_k, read_var(file, "T2", t));
-    TARQ_TRY(in.q2, read_var(file, "Q2", t));
-    TARQ_TRY(in.psfc_pa, read_var(file, "PSFC", t));
-    TARQ_TRY(in.u10_ms, read_var(file, "U10", t));
-    TARQ_TRY(in.v10_ms, read_var(file, "V10", t));
-    const std::size_t need = file.nx * file.ny;
-    if (in.t2_k.size() != need) return wrong_length("T2", in.t2_k.size(), need);
-    if (in.q2.size() != need) return wrong_length("Q2", in.q2.size(), need);
-    if (in.psfc_pa.size() != need) return wrong_length("PSFC", in.psfc_pa.size(), need);
-    if (in.u10_ms.size() != need) return wrong_length("U10", in.u10_ms.size(), need);
-    if (in.v10_ms.size() != need) return wrong_length("V10", in.v10_ms.size(), need);
-    return in;
+    TARQ_TRY(GridField t2_k, read_var(file, "T2", t));
+    TARQ_TRY(GridField q2, read_var(file, "Q2", t));
+    TARQ_TRY(GridField psfc_pa, read_var(file, "PSFC", t));
+    TARQ_TRY(GridField u10_ms, read_var(file, "U10", t));
+    TARQ_TRY(GridField v10_ms, read_var(file, "V10", t));
+    return SurfaceWeather{std::move(t2_k), std::move(q2), std::move(psfc_pa), std::move(u10_ms), std::move(v10_ms)};
 }
 
 // index(T2, Q2, PSFC, U10, V10) at every grid point.
@@ -67,10 +59,6 @@ Result<std::vector<double>> compute_haines(const TarqFile& file, std::size_t t, 
     TARQ_TRY(const auto qvapor, read_var(file, "QVAPOR", t));
     const std::size_t nz = file.nz;
     const std::size_t ncol = file.nx * file.ny;
-    const std::size_t need = nz * ncol;
-    if (p_hpa.size() != need) return wrong_length("pressure", p_hpa.size(), need);
-    if (t_c.size() != need) return wrong_length("temperature", t_c.size(), need);
-    if (qvapor.size() != need) return wrong_length("QVAPOR", qvapor.size(), need);
     std::vector<double> out(ncol);
     for_each_column<HainesScratch>(ncol, [&](std::size_t col, HainesScratch& s) {
         gather_column(p_hpa, nz, ncol, col, s.p_hpa);

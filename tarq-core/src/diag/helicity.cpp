@@ -2,7 +2,7 @@
 // over a layer above ground in columns whose layer-mean updraft is positive
 // (Kain et al. 2008).
 #include "diag/rows.h"
-#include "diag/field_checks.h"
+#include "diag/height_option.h"
 #include "file/accessors.h"
 #include "met/dynamics.h"
 #include "util/grid_loops.h"
@@ -14,11 +14,11 @@ namespace {
 constexpr double kDefaultBottomM = 2000.0;
 constexpr double kDefaultTopM = 5000.0;
 
-// MAPFAC_M, or 1.0 everywhere where it cannot be read.
-std::vector<double> map_factor(const TarqFile& file, std::size_t t, std::size_t nxy) {
-    auto m = read_var(file, "MAPFAC_M", t);
-    if (!m || m->size() < nxy) return std::vector<double>(nxy, 1.0);
-    return std::move(*m);
+// MAPFAC_M, or 1.0 everywhere where the file lacks it.
+Result<Field> map_factor(const TarqFile& file, std::size_t t, std::size_t nxy) {
+    TARQ_TRY(const auto m, read_optional(file, "MAPFAC_M", t));
+    if (!m) return Field(std::vector<double>(nxy, 1.0));
+    return m->field();
 }
 
 struct ColumnScratch {
@@ -41,11 +41,7 @@ Result<std::vector<double>> compute_uhel(const TarqFile& file, std::size_t t, co
     const std::size_t nz = file.nz;
     const std::size_t nxy = nx * ny;
     const std::size_t need = nz * nxy;
-    if (w.size() != need) return wrong_length("w_mass", w.size(), need);
-    if (u.size() != need) return wrong_length("u_mass", u.size(), need);
-    if (v.size() != need) return wrong_length("v_mass", v.size(), need);
-    if (z.size() != need) return wrong_length("height_agl", z.size(), need);
-    const std::vector<double> m = map_factor(file, t, nxy);
+    TARQ_TRY(const Field m, map_factor(file, t, nxy));
 
     std::vector<double> zeta(need);
     for_each_level(nz, [&](std::size_t k) {

@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "diag/rows.h"
-#include "diag/field_checks.h"
 #include "file/accessors.h"
 #include "met/pressure.h"
 #include "util/grid_loops.h"
@@ -15,24 +14,18 @@ namespace {
 
 // The [nz][ny][nx] fields of the sea-level reduction, for one time.
 struct ReductionInputs {
-    Field p_pa;
-    Field t_k;
-    std::vector<double> qvapor;
-    Field z_msl;
+    GridField p_pa;
+    GridField t_k;
+    GridField qvapor;
+    GridField z_msl;
 };
 
 Result<ReductionInputs> load_reduction(const TarqFile& file, std::size_t t) {
-    ReductionInputs in;
-    TARQ_TRY(in.p_pa, pressure(file, t));
-    TARQ_TRY(in.t_k, temperature(file, t));
-    TARQ_TRY(in.qvapor, read_var(file, "QVAPOR", t));
-    TARQ_TRY(in.z_msl, height_msl(file, t));
-    const std::size_t need = file.nz * file.nx * file.ny;
-    if (in.p_pa.size() != need) return wrong_length("pressure", in.p_pa.size(), need);
-    if (in.t_k.size() != need) return wrong_length("temperature", in.t_k.size(), need);
-    if (in.qvapor.size() != need) return wrong_length("QVAPOR", in.qvapor.size(), need);
-    if (in.z_msl.size() != need) return wrong_length("height", in.z_msl.size(), need);
-    return in;
+    TARQ_TRY(GridField p_pa, pressure(file, t));
+    TARQ_TRY(GridField t_k, temperature(file, t));
+    TARQ_TRY(GridField qvapor, read_var(file, "QVAPOR", t));
+    TARQ_TRY(GridField z_msl, height_msl(file, t));
+    return ReductionInputs{std::move(p_pa), std::move(t_k), std::move(qvapor), std::move(z_msl)};
 }
 
 }  // namespace
@@ -53,8 +46,7 @@ Result<std::vector<double>> compute_omega(const TarqFile& file, std::size_t t, c
     TARQ_TRY(const auto p_pa, pressure(file, t));
     TARQ_TRY(const auto t_k, temperature(file, t));
     TARQ_TRY(const auto q, read_var(file, "QVAPOR", t));
-    TARQ_TRY(const std::size_t n, same_length({{"w", &w}, {"pressure", &p_pa}, {"temperature", &t_k}, {"QVAPOR", &q}},
-                                              file.nz * file.ny * file.nx));
+    const std::size_t n = file.nz * file.ny * file.nx;
     return per_point(n, [&](std::size_t i) { return met::omega_pa_s(w[i], p_pa[i], t_k[i], q[i]); });
 }
 

@@ -2,9 +2,10 @@
 // effective layer), the supercell composite, the energy-helicity index, the
 // significant hail parameter, the critical angle and the bulk Richardson
 // number. Each driver computes its ingredients once, in a fixed order (the
-// CAPE field of one parcel kind, then shear, helicity and lapse rate), and
-// combines them point by point with the formulas of met/composite. Options an
-// index does not use are ignored.
+// CAPE field of one parcel kind, then shear, helicity and lapse rate), from
+// the field functions of the families they come from (never from their
+// rows), and combines them point by point with the formulas of
+// met/composite. Options an index does not use are ignored.
 #include <cstddef>
 #include <optional>
 #include <string_view>
@@ -12,7 +13,8 @@
 
 #include "diag/rows.h"
 #include "diag/cape_fields.h"
-#include "diag/field_checks.h"
+#include "diag/height_option.h"
+#include "diag/lapse_rate_fields.h"
 #include "diag/shear_helicity_fields.h"
 #include "file/accessors.h"
 #include "met/composite.h"
@@ -66,13 +68,9 @@ struct Column500Scratch {
 Result<Fields500Hpa> fields_at_500hpa(const TarqFile& file, std::size_t t) {
     const std::size_t nz = file.nz;
     const std::size_t ncol = file.nx * file.ny;
-    const std::size_t need = nz * ncol;
-    TARQ_TRY(const Field p_hpa, pressure_hpa(file, t));
-    TARQ_TRY(const Field t_c, temperature_c(file, t));
-    TARQ_TRY(const std::vector<double> q, read_var(file, "QVAPOR", t));
-    if (p_hpa.size() != need) return wrong_length("pressure", p_hpa.size(), need);
-    if (t_c.size() != need) return wrong_length("temperature", t_c.size(), need);
-    if (q.size() != need) return wrong_length("QVAPOR", q.size(), need);
+    TARQ_TRY(const GridField p_hpa, pressure_hpa(file, t));
+    TARQ_TRY(const GridField t_c, temperature_c(file, t));
+    TARQ_TRY(const GridField q, read_var(file, "QVAPOR", t));
     Fields500Hpa out{std::vector<double>(ncol, 0.0), std::vector<double>(ncol, 0.0)};
     for_each_column<Column500Scratch>(ncol, [&](std::size_t col, Column500Scratch& s) {
         gather_column(p_hpa, nz, ncol, col, s.p_hpa);
@@ -83,6 +81,30 @@ Result<Fields500Hpa> fields_at_500hpa(const TarqFile& file, std::size_t t) {
         out.mr_gkg[col] = v.mr_gkg;
     });
     return out;
+}
+
+// Fixed-layer STP: surface-based CAPE and LCL, 0-1 km Bunkers helicity, 0-6 km shear.
+Result<std::vector<double>> stp_fixed_field(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    TARQ_TRY(CapeFields sb, composite_cape(file, t, ParcelKind::Surface, options));
+    sb.cin = sb.lfc_height = {};
+    TARQ_TRY(const std::vector<double> srh, bunkers_srh(file, t, kStpHelicityDepthM));
+    TARQ_TRY(const std::vector<double> shear, shear_0_6km(file, t));
+    return per_point(sb.cape.size(), [&](std::size_t i) {
+        return met::stp_fixed_layer(sb.cape[i], sb.lcl_height[i], srh[i], shear[i]);
+    });
+}
+
+// Effective-layer STP: mixed-layer CAPE, CIN and LCL, effective helicity with
+// the request's storm motion, and the fixed 0-6 km shear rather than a shear
+// over the effective layer.
+Result<std::vector<double>> stp_effective_field(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    TARQ_TRY(CapeFields ml, composite_cape(file, t, ParcelKind::MixedLayer, options));
+    ml.lfc_height = {};
+    TARQ_TRY(const std::vector<double> shear, shear_0_6km(file, t));
+    TARQ_TRY(const std::vector<double> srh, effective_srh_field(file, t, options.storm_motion));
+    return per_point(ml.cape.size(), [&](std::size_t i) {
+        return met::stp_effective_layer(ml.cape[i], ml.lcl_height[i], ml.cin[i], srh[i], shear[i]);
+    });
 }
 
 struct WindColumnScratch {
@@ -121,34 +143,19 @@ Result<std::vector<double>> compute_scp(const TarqFile& file, std::size_t t, con
                      [&](std::size_t i) { return met::supercell_composite(mu.cape[i], srh[i], shear[i]); });
 }
 
-// Fixed-layer STP: surface-based CAPE and LCL, 0-1 km Bunkers helicity, 0-6 km shear.
 Result<std::vector<double>> compute_stp_fixed(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
-    TARQ_TRY(CapeFields sb, composite_cape(file, t, ParcelKind::Surface, options));
-    sb.cin = sb.lfc_height = {};
-    TARQ_TRY(const std::vector<double> srh, bunkers_srh(file, t, kStpHelicityDepthM));
-    TARQ_TRY(const std::vector<double> shear, shear_0_6km(file, t));
-    return per_point(sb.cape.size(), [&](std::size_t i) {
-        return met::stp_fixed_layer(sb.cape[i], sb.lcl_height[i], srh[i], shear[i]);
-    });
+    return stp_fixed_field(file, t, options);
 }
 
-// Effective-layer STP: mixed-layer CAPE, CIN and LCL, effective helicity with
-// the request's storm motion, and the fixed 0-6 km shear rather than a shear
-// over the effective layer.
 Result<std::vector<double>> compute_stp_effective(const TarqFile& file, std::size_t t,
                                                   const ComputeOptions& options) {
-    TARQ_TRY(CapeFields ml, composite_cape(file, t, ParcelKind::MixedLayer, options));
-    ml.lfc_height = {};
-    TARQ_TRY(const std::vector<double> shear, shear_0_6km(file, t));
-    TARQ_TRY(const std::vector<double> srh, effective_srh_field(file, t, options.storm_motion));
-    return per_point(ml.cape.size(), [&](std::size_t i) {
-        return met::stp_effective_layer(ml.cape[i], ml.lcl_height[i], ml.cin[i], srh[i], shear[i]);
-    });
+    return stp_effective_field(file, t, options);
 }
 
+// layer_type "effective" selects the effective-layer form, anything else the fixed layer.
 Result<std::vector<double>> compute_stp(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
-    if (options.layer_type && *options.layer_type == kEffectiveLayerType) return compute_stp_effective(file, t, options);
-    return compute_stp_fixed(file, t, options);
+    if (options.layer_type && *options.layer_type == kEffectiveLayerType) return stp_effective_field(file, t, options);
+    return stp_fixed_field(file, t, options);
 }
 
 // Significant hail parameter from the most-unstable CAPE, the environmental
@@ -159,7 +166,8 @@ Result<std::vector<double>> compute_ship(const TarqFile& file, std::size_t t, co
     TARQ_TRY(CapeFields mu, composite_cape(file, t, ParcelKind::MostUnstable, options));
     mu.cin = mu.lcl_height = mu.lfc_height = {};
     TARQ_TRY(const std::vector<double> shear, shear_0_6km(file, t));
-    TARQ_TRY(const std::vector<double> lapse, compute_lapse_rate_700_500(file, t, options));
+    TARQ_TRY(const std::vector<double> lapse,
+             lapse_rate_field(file, t, lapse_rate_700_500_layer(options.use_virtual.value_or(false))));
     TARQ_TRY(const Fields500Hpa at500, fields_at_500hpa(file, t));
     return per_point(mu.cape.size(), [&](std::size_t i) {
         return met::significant_hail(mu.cape[i], at500.mr_gkg[i], lapse[i], at500.t_c[i], shear[i]);
@@ -172,13 +180,9 @@ Result<std::vector<double>> compute_ship(const TarqFile& file, std::size_t t, co
 Result<std::vector<double>> compute_critical_angle(const TarqFile& file, std::size_t t, const ComputeOptions&) {
     const std::size_t nz = file.nz;
     const std::size_t ncol = file.nx * file.ny;
-    const std::size_t need = nz * ncol;
-    TARQ_TRY(const Field u, u_mass(file, t));
-    TARQ_TRY(const Field v, v_mass(file, t));
-    TARQ_TRY(const Field z, height_agl(file, t));
-    if (u.size() != need) return wrong_length("u_mass", u.size(), need);
-    if (v.size() != need) return wrong_length("v_mass", v.size(), need);
-    if (z.size() != need) return wrong_length("height_agl", z.size(), need);
+    TARQ_TRY(const GridField u, u_mass(file, t));
+    TARQ_TRY(const GridField v, v_mass(file, t));
+    TARQ_TRY(const GridField z, height_agl(file, t));
     std::vector<double> out(ncol, 0.0);
     for_each_column<WindColumnScratch>(ncol, [&](std::size_t col, WindColumnScratch& s) {
         gather_column(u, nz, ncol, col, s.u);

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "diag/rows.h"
-#include "diag/field_checks.h"
+#include "diag/height_option.h"
 #include "diag/shear_helicity_fields.h"
 #include "diag/wind_fields.h"
 #include "file/accessors.h"
@@ -59,10 +59,6 @@ Result<std::vector<double>> bulk_shear_field(const TarqFile& file, std::size_t t
     TARQ_TRY(const auto z, height_agl(file, t));
     const std::size_t nz = file.nz;
     const std::size_t ncol = file.nx * file.ny;
-    const std::size_t need = nz * ncol;
-    if (u.size() != need) return wrong_length("u_mass", u.size(), need);
-    if (v.size() != need) return wrong_length("v_mass", v.size(), need);
-    if (z.size() != need) return wrong_length("height_agl", z.size(), need);
     std::vector<double> out(ncol, 0.0);
     for_each_column<ShearScratch>(ncol, [&](std::size_t col, ShearScratch& s) {
         gather_column(u, nz, ncol, col, s.u);
@@ -119,10 +115,6 @@ Result<std::vector<double>> effective_srh_field(const TarqFile& file, std::size_
     if (auto added = add_ten_metre_winds(file, t, in); !added) return std::unexpected(added.error());
     const std::size_t nz = in.nz;
     const std::size_t ncol = in.ncol;
-    const std::size_t need = nz * ncol;
-    if (p_hpa.size() != need) return wrong_length("pressure", p_hpa.size(), need);
-    if (t_c.size() != need) return wrong_length("temperature", t_c.size(), need);
-    if (qvapor.size() != need) return wrong_length("QVAPOR", qvapor.size(), need);
     std::vector<double> out(ncol, 0.0);
     if (nz == 0) return out;
     const std::optional<met::Wind> storm =

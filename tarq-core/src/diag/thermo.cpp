@@ -6,7 +6,6 @@
 #include <string>
 
 #include "diag/rows.h"
-#include "diag/field_checks.h"
 #include "file/accessors.h"
 #include "met/thermo.h"
 #include "util/constants.h"
@@ -22,11 +21,11 @@ std::size_t plane(const TarqFile& file) { return file.ny * file.nx; }
 
 double lake_interp(const ComputeOptions& options) { return options.lake_interp.value_or(0.0); }
 
-Result<std::vector<double>> qvapor(const TarqFile& file, std::size_t t) { return read_var(file, "QVAPOR", t); }
+Result<GridField> qvapor(const TarqFile& file, std::size_t t) { return read_var(file, "QVAPOR", t); }
 
 // A base field and QVAPOR of one time, read at the same time.
 template <class Accessor>
-Result<std::pair<Field, std::vector<double>>> with_qvapor(const TarqFile& file, std::size_t t, Accessor accessor) {
+Result<std::pair<GridField, GridField>> with_qvapor(const TarqFile& file, std::size_t t, Accessor accessor) {
     auto [field_read, q_read] = run_concurrently([&] { return accessor(file, t); }, [&] { return qvapor(file, t); });
     if (auto error = first_error(field_read, q_read)) return std::unexpected(*error);
     return std::pair{std::move(*field_read), std::move(*q_read)};
@@ -34,9 +33,9 @@ Result<std::pair<Field, std::vector<double>>> with_qvapor(const TarqFile& file, 
 
 // Pressure (hPa), temperature (°C) and QVAPOR of one time, read at the same time.
 struct MoistInputs {
-    Field p_hpa;
-    Field t_c;
-    std::vector<double> q;
+    GridField p_hpa;
+    GridField t_c;
+    GridField q;
 };
 
 Result<MoistInputs> moist_inputs(const TarqFile& file, std::size_t t) {
@@ -64,21 +63,21 @@ Result<std::vector<double>> compute_theta(const TarqFile& file, std::size_t t, c
 Result<std::vector<double>> compute_tv(const TarqFile& file, std::size_t t, const ComputeOptions&) {
     TARQ_TRY(const auto inputs, with_qvapor(file, t, temperature));
     const auto& [t_k, q] = inputs;
-    TARQ_TRY(const std::size_t n, same_length({{"temperature", &t_k}, {"QVAPOR", &q}}, volume(file)));
+    const std::size_t n = volume(file);
     return per_point(n, [&](std::size_t i) { return met::virtual_temperature_k(t_k[i], q[i]); });
 }
 
 Result<std::vector<double>> compute_td(const TarqFile& file, std::size_t t, const ComputeOptions&) {
     TARQ_TRY(const auto inputs, with_qvapor(file, t, pressure_hpa));
     const auto& [p_hpa, q] = inputs;
-    TARQ_TRY(const std::size_t n, same_length({{"pressure", &p_hpa}, {"QVAPOR", &q}}, volume(file)));
+    const std::size_t n = volume(file);
     return per_point(n, [&](std::size_t i) { return met::dewpoint_from_q(q[i], p_hpa[i]); });
 }
 
 Result<std::vector<double>> compute_rh(const TarqFile& file, std::size_t t, const ComputeOptions&) {
     TARQ_TRY(const auto inputs, moist_inputs(file, t));
     const auto& [p_hpa, t_c, q] = inputs;
-    TARQ_TRY(const std::size_t n, same_length({{"pressure", &p_hpa}, {"temperature", &t_c}, {"QVAPOR", &q}}, volume(file)));
+    const std::size_t n = volume(file);
     return per_point(n,
                      [&](std::size_t i) { return met::relative_humidity_from_q(p_hpa[i], t_c[i], q[i]); });
 }
@@ -86,7 +85,7 @@ Result<std::vector<double>> compute_rh(const TarqFile& file, std::size_t t, cons
 Result<std::vector<double>> compute_twb(const TarqFile& file, std::size_t t, const ComputeOptions&) {
     TARQ_TRY(const auto inputs, moist_inputs(file, t));
     const auto& [p_hpa, t_c, q] = inputs;
-    TARQ_TRY(const std::size_t n, same_length({{"pressure", &p_hpa}, {"temperature", &t_c}, {"QVAPOR", &q}}, volume(file)));
+    const std::size_t n = volume(file);
     return per_point(n, [&](std::size_t i) {
         const double td_c = met::dewpoint_from_q(q[i], p_hpa[i]);
         return met::wet_bulb(p_hpa[i], t_c[i], td_c) + kKelvinOffset;
@@ -96,13 +95,13 @@ Result<std::vector<double>> compute_twb(const TarqFile& file, std::size_t t, con
 Result<std::vector<double>> compute_theta_e(const TarqFile& file, std::size_t t, const ComputeOptions&) {
     TARQ_TRY(const auto inputs, moist_inputs(file, t));
     const auto& [p_hpa, t_c, q] = inputs;
-    TARQ_TRY(const std::size_t n, same_length({{"pressure", &p_hpa}, {"temperature", &t_c}, {"QVAPOR", &q}}, volume(file)));
+    const std::size_t n = volume(file);
     return per_point(n,
                      [&](std::size_t i) { return met::theta_e_bolton(p_hpa[i], t_c[i], q[i]); });
 }
 
 Result<std::vector<double>> compute_mixing_ratio(const TarqFile& file, std::size_t t, const ComputeOptions&) {
-    return qvapor(file, t);
+    return owned(qvapor(file, t));
 }
 
 Result<std::vector<double>> compute_specific_humidity(const TarqFile& file, std::size_t t, const ComputeOptions&) {
@@ -115,8 +114,6 @@ Result<std::vector<double>> compute_pw(const TarqFile& file, std::size_t t, cons
     const auto& [p_pa, q] = inputs;
     const std::size_t ncol = file.nx * file.ny;
     const std::size_t nz = file.nz;
-    if (p_pa.size() != nz * ncol) return wrong_length("pressure", p_pa.size(), nz * ncol);
-    if (q.size() != nz * ncol) return wrong_length("QVAPOR", q.size(), nz * ncol);
     std::vector<double> out(ncol, 0.0);
     if (nz < 2) return out;
     // One column per point of the 2-D output.
@@ -139,13 +136,13 @@ Result<std::vector<double>> compute_pw(const TarqFile& file, std::size_t t, cons
 }
 
 Result<std::vector<double>> compute_t2(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
-    return t2_lake(file, t, lake_interp(options));
+    return owned(t2_lake(file, t, lake_interp(options)));
 }
 
 Result<std::vector<double>> compute_tv2m(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
     TARQ_TRY(const auto t2_k, t2_lake(file, t, lake_interp(options)));
     TARQ_TRY(const auto q2, q2_lake(file, t, lake_interp(options)));
-    TARQ_TRY(const std::size_t n, same_length({{"T2", &t2_k}, {"Q2", &q2}}, plane(file)));
+    const std::size_t n = plane(file);
     std::vector<double> out(n);
     for (std::size_t i = 0; i < n; ++i) out[i] = met::virtual_temperature_k(t2_k[i], q2[i]);
     return out;
@@ -155,7 +152,7 @@ Result<std::vector<double>> compute_rh2m(const TarqFile& file, std::size_t t, co
     TARQ_TRY(const auto t2_k, t2_lake(file, t, lake_interp(options)));
     TARQ_TRY(const auto q2, q2_lake(file, t, lake_interp(options)));
     TARQ_TRY(const auto psfc_pa, read_var(file, "PSFC", t));
-    TARQ_TRY(const std::size_t n, same_length({{"T2", &t2_k}, {"Q2", &q2}, {"PSFC", &psfc_pa}}, plane(file)));
+    const std::size_t n = plane(file);
     return per_point(n, [&](std::size_t i) {
         return met::relative_humidity_from_q(psfc_pa[i] / 100.0, t2_k[i] - kKelvinOffset, q2[i]);
     });
@@ -164,7 +161,7 @@ Result<std::vector<double>> compute_rh2m(const TarqFile& file, std::size_t t, co
 Result<std::vector<double>> compute_dp2m(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
     TARQ_TRY(const auto q2, q2_lake(file, t, lake_interp(options)));
     TARQ_TRY(const auto psfc_pa, read_var(file, "PSFC", t));
-    TARQ_TRY(const std::size_t n, same_length({{"Q2", &q2}, {"PSFC", &psfc_pa}}, plane(file)));
+    const std::size_t n = plane(file);
     return per_point(n,
                      [&](std::size_t i) { return met::dewpoint_from_q(q2[i], psfc_pa[i] / 100.0); });
 }

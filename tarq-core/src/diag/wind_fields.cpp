@@ -1,18 +1,12 @@
 #include "diag/wind_fields.h"
 
-#include "diag/field_checks.h"
 #include "file/accessors.h"
 #include "util/grid_loops.h"
 
 namespace tarq {
 
-Result<WindFields> rotate_to_earth(std::span<const double> u, std::span<const double> v,
-                                   const RotationFields& rotation, std::size_t nxy) {
-    if (v.size() != u.size()) return wrong_length("v wind", v.size(), u.size());
-    if (!u.empty()) {
-        if (rotation.sin_alpha.size() != nxy) return wrong_length("SINALPHA", rotation.sin_alpha.size(), nxy);
-        if (rotation.cos_alpha.size() != nxy) return wrong_length("COSALPHA", rotation.cos_alpha.size(), nxy);
-    }
+WindFields rotate_to_earth(const GridField& u, const GridField& v, const RotationFields& rotation,
+                           std::size_t nxy) {
     WindFields out{std::vector<double>(u.size()), std::vector<double>(u.size())};
     for_each_point(u.size(), [&](std::size_t i) {
         const std::size_t k = i % nxy;
@@ -24,28 +18,19 @@ Result<WindFields> rotate_to_earth(std::span<const double> u, std::span<const do
 }
 
 Result<ExtendedColumnInputs> load_model_level_winds(const TarqFile& file, std::size_t t) {
-    ExtendedColumnInputs in;
-    in.nz = file.nz;
-    in.ncol = file.nx * file.ny;
-    const std::size_t need = in.nz * in.ncol;
+    const std::size_t ncol = file.nx * file.ny;
     TARQ_TRY(const auto u, u_mass(file, t));
     TARQ_TRY(const auto v, v_mass(file, t));
-    TARQ_TRY(in.rotation, rotation_fields(file, t));
-    TARQ_TRY(in.z_agl, height_agl(file, t));
-    if (u.size() != need) return wrong_length("u_mass", u.size(), need);
-    if (in.z_agl.size() != need) return wrong_length("height_agl", in.z_agl.size(), need);
-    TARQ_TRY(in.winds, rotate_to_earth(u, v, in.rotation, in.ncol));
-    return in;
+    TARQ_TRY(RotationFields rotation, rotation_fields(file, t));
+    TARQ_TRY(GridField z_agl, height_agl(file, t));
+    WindFields winds = rotate_to_earth(u, v, rotation, ncol);
+    return ExtendedColumnInputs{std::move(rotation), std::move(winds), std::move(z_agl), {}, file.nz, ncol};
 }
 
 Result<void> add_ten_metre_winds(const TarqFile& file, std::size_t t, ExtendedColumnInputs& in) {
     TARQ_TRY(const auto u10, read_var(file, "U10", t));
     TARQ_TRY(const auto v10, read_var(file, "V10", t));
-    if (u10.size() != in.ncol) return wrong_length("U10", u10.size(), in.ncol);
-    if (v10.size() != in.ncol) return wrong_length("V10", v10.size(), in.ncol);
-    const std::span<const double> u(u10.data(), in.ncol);
-    const std::span<const double> v(v10.data(), in.ncol);
-    TARQ_TRY(in.winds10, rotate_to_earth(u, v, in.rotation, in.ncol));
+    in.winds10 = rotate_to_earth(u10, v10, in.rotation, in.ncol);
     return {};
 }
 

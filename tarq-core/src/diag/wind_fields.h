@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "file/grid_field.h"
 #include "file/rotation.h"
 #include "file/tarq_file.h"
 #include "met/wind.h"
@@ -23,18 +24,18 @@ struct WindFields {
     std::vector<double> v;
 };
 
-// Earth-relative (u, v) of grid-relative fields; the 2-D rotation of point
-// i mod nxy applies to every level. DimMismatch where the components differ
-// in length or the rotation holds fewer than nxy values.
-[[nodiscard]] Result<WindFields> rotate_to_earth(std::span<const double> u, std::span<const double> v,
-                                                 const RotationFields& rotation, std::size_t nxy);
+// Earth-relative (u, v) of grid-relative fields of one grid (both [ny][nx]
+// or both [nz][ny][nx]); the 2-D rotation of point i mod nxy applies to
+// every level.
+[[nodiscard]] WindFields rotate_to_earth(const GridField& u, const GridField& v, const RotationFields& rotation,
+                                         std::size_t nxy);
 
 // The fields extended columns are built from, for one time: earth-relative
 // model-level winds and heights [nz][ny][nx], earth-relative 10-m winds [ny][nx].
 struct ExtendedColumnInputs {
     RotationFields rotation;
     WindFields winds;
-    Field z_agl;
+    GridField z_agl;
     WindFields winds10;
     std::size_t nz = 0;
     std::size_t ncol = 0;

@@ -33,28 +33,19 @@ Values combine(Span a, Span b, F f) {
     return out;
 }
 
-// f(a[n]) in place, for a vector of the caller's own.
+// f(a[n]) into a new vector.
 template <class F>
-Values map(Values a, F f) {
-    for_each_point(a.size(), [&](std::size_t n) { a[n] = f(a[n]); });
-    return a;
-}
-
-// f(a[n]) into a new vector, for a shared field.
-template <class F>
-Values map(const Field& a, F f) {
+Values map(Span a, F f) {
     Values out = zeroed_field(a.size());
     for_each_point(out.size(), [&](std::size_t n) { out[n] = f(a[n]); });
     return out;
 }
 
-// DimMismatch unless a field holds exactly one time of its grid: a short field
-// would be read past its end, a long one at the wrong stride.
-std::optional<TarqError> wrong_size(std::string_view what, Span values, std::size_t t, Grid grid,
-                                    const TarqFile& file) {
-    auto checked = check_grid_length(file, what, t, values.size(), grid);
-    if (checked) return std::nullopt;
-    return checked.error();
+// A base field of the cache on the grid it was computed for.
+Result<GridField> on_grid(const TarqFile& file, std::string_view name, std::size_t t, Grid grid,
+                          Result<Field> cached) {
+    if (!cached) return std::unexpected(std::move(cached.error()));
+    return GridField::checked(file, name, t, std::move(*cached), grid);
 }
 
 // "lake_mask_{t}_{area}", the area in the shortest plain decimal digits that
@@ -65,124 +56,133 @@ std::string lake_mask_key(std::size_t t, double area_km2) {
     return "lake_mask_" + std::to_string(t) + "_" + std::string(digits, end);
 }
 
-Result<Values> filled_two_metre_field(const TarqFile& file, std::string_view name, std::size_t t,
-                                     double lake_interp) {
-    TARQ_TRY(Values raw, read_var(file, name, t));
+Result<GridField> filled_two_metre_field(const TarqFile& file, ModelVariable variable, std::size_t t,
+                                         double lake_interp) {
+    TARQ_TRY(GridField raw, read_var(file, variable, t));
     if (!(lake_interp > 0.0)) return raw;
     TARQ_TRY(const auto mask, lake_mask(file, t, lake_interp));
-    if (auto e = wrong_size(name, raw, t, Grid::Plane, file)) return std::unexpected(*e);
-    return fill_lake_points(raw, mask, file.ny, file.nx);
+    return GridField::checked(file, variable.name, t, Field(fill_lake_points(raw, mask, file.ny, file.nx)),
+                              Grid::Plane);
 }
 
 }  // namespace
 
-Result<Field> pressure(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("pressure_", t), t, [&]() -> Result<Values> {
-        auto [p_read, pb_read] = run_concurrently([&] { return read_var(file, "P", t); },
-                                                  [&] { return read_var(file, "PB", t); });
-        if (auto error = first_error(p_read, pb_read)) return std::unexpected(*error);
-        return combine(*p_read, *pb_read, [](double a, double b) { return a + b; });
-    });
+Result<GridField> pressure(const TarqFile& file, std::size_t t) {
+    return on_grid(file, "pressure", t, Grid::Volume,
+                   cached_field(file.cache, cache_key("pressure_", t), t, [&]() -> Result<Values> {
+                       auto [p_read, pb_read] = run_concurrently([&] { return read_var(file, "P", t); },
+                                                                 [&] { return read_var(file, "PB", t); });
+                       if (auto error = first_error(p_read, pb_read)) return std::unexpected(*error);
+                       return combine(*p_read, *pb_read, [](double a, double b) { return a + b; });
+                   }));
 }
 
-Result<Field> pressure_hpa(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("pressure_hpa_", t), t, [&]() -> Result<Values> {
-        TARQ_TRY(const Field p, pressure(file, t));
-        return map(p, [](double pa) { return pa / 100.0; });
-    });
+Result<GridField> pressure_hpa(const TarqFile& file, std::size_t t) {
+    return on_grid(file, "pressure", t, Grid::Volume,
+                   cached_field(file.cache, cache_key("pressure_hpa_", t), t, [&]() -> Result<Values> {
+                       TARQ_TRY(const GridField p, pressure(file, t));
+                       return map(p, [](double pa) { return pa / 100.0; });
+                   }));
 }
 
-Result<Field> theta(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("theta_", t), t, [&]() -> Result<Values> {
-        TARQ_TRY(Values perturbation, read_var(file, "T", t));
-        return map(std::move(perturbation), [](double th) { return th + kThetaOffsetK; });
-    });
+Result<GridField> theta(const TarqFile& file, std::size_t t) {
+    return on_grid(file, "theta", t, Grid::Volume,
+                   cached_field(file.cache, cache_key("theta_", t), t, [&]() -> Result<Values> {
+                       TARQ_TRY(const GridField perturbation, read_var(file, "T", t));
+                       return map(perturbation, [](double th) { return th + kThetaOffsetK; });
+                   }));
 }
 
-Result<Field> temperature(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("temp_", t), t, [&]() -> Result<Values> {
-        auto [th_read, p_read] = run_concurrently([&] { return theta(file, t); }, [&] { return pressure(file, t); });
-        if (auto error = first_error(th_read, p_read)) return std::unexpected(*error);
-        return combine(*th_read, *p_read, [](double theta_k, double p_pa) {
-            return theta_k * std::pow(p_pa / kReferencePressurePa, kPoissonExponentBase);
-        });
-    });
+Result<GridField> temperature(const TarqFile& file, std::size_t t) {
+    return on_grid(file, "temperature", t, Grid::Volume,
+                   cached_field(file.cache, cache_key("temp_", t), t, [&]() -> Result<Values> {
+                       auto [th_read, p_read] = run_concurrently([&] { return theta(file, t); },
+                                                                 [&] { return pressure(file, t); });
+                       if (auto error = first_error(th_read, p_read)) return std::unexpected(*error);
+                       return combine(*th_read, *p_read, [](double theta_k, double p_pa) {
+                           return theta_k * std::pow(p_pa / kReferencePressurePa, kPoissonExponentBase);
+                       });
+                   }));
 }
 
-Result<Field> temperature_c(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("temp_c_", t), t, [&]() -> Result<Values> {
-        TARQ_TRY(const Field tk, temperature(file, t));
-        return map(tk, [](double k) { return k - kKelvinOffset; });
-    });
+Result<GridField> temperature_c(const TarqFile& file, std::size_t t) {
+    return on_grid(file, "temperature", t, Grid::Volume,
+                   cached_field(file.cache, cache_key("temp_c_", t), t, [&]() -> Result<Values> {
+                       TARQ_TRY(const GridField tk, temperature(file, t));
+                       return map(tk, [](double k) { return k - kKelvinOffset; });
+                   }));
 }
 
-Result<Field> geopotential(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("geopt_", t), t, [&]() -> Result<Values> {
-        auto [ph_read, phb_read] = run_concurrently([&] { return read_var(file, "PH", t); },
-                                                    [&] { return read_var(file, "PHB", t); });
-        if (auto error = first_error(ph_read, phb_read)) return std::unexpected(*error);
-        const Values full = combine(*ph_read, *phb_read, [](double a, double b) { return a + b; });
-        if (auto e = wrong_size("PH + PHB", full, t, Grid::StaggeredZ, file)) return std::unexpected(*e);
-        return destagger_z(full, file.nz_stag, file.ny, file.nx);
-    });
+Result<GridField> geopotential(const TarqFile& file, std::size_t t) {
+    return on_grid(file, "geopotential", t, Grid::Volume,
+                   cached_field(file.cache, cache_key("geopt_", t), t, [&]() -> Result<Values> {
+                       auto [ph_read, phb_read] = run_concurrently([&] { return read_var(file, "PH", t); },
+                                                                   [&] { return read_var(file, "PHB", t); });
+                       if (auto error = first_error(ph_read, phb_read)) return std::unexpected(*error);
+                       const Values full = combine(*ph_read, *phb_read, [](double a, double b) { return a + b; });
+                       return destagger_z(full, file.nz_stag, file.ny, file.nx);
+                   }));
 }
 
-Result<Field> height_msl(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("height_msl_", t), t, [&]() -> Result<Values> {
-        TARQ_TRY(const Field phi, geopotential(file, t));
-        return map(phi, [](double g) { return g / kGravity; });
-    });
+Result<GridField> height_msl(const TarqFile& file, std::size_t t) {
+    return on_grid(file, "height", t, Grid::Volume,
+                   cached_field(file.cache, cache_key("height_msl_", t), t, [&]() -> Result<Values> {
+                       TARQ_TRY(const GridField phi, geopotential(file, t));
+                       return map(phi, [](double g) { return g / kGravity; });
+                   }));
 }
 
-Result<Field> terrain(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("terrain_", t), t, [&] { return read_var(file, "HGT", t); });
+Result<GridField> terrain(const TarqFile& file, std::size_t t) {
+    return on_grid(file, "HGT", t, Grid::Plane,
+                   cached_field(file.cache, cache_key("terrain_", t), t, [&]() -> Result<Values> {
+                       TARQ_TRY(const GridField hgt, read_var(file, "HGT", t));
+                       return hgt.to_vector();
+                   }));
 }
 
-Result<Field> height_agl(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("height_agl_", t), t, [&]() -> Result<Values> {
-        auto [z_read, ter_read] = run_concurrently([&] { return height_msl(file, t); },
-                                                   [&] { return terrain(file, t); });
-        if (auto error = first_error(z_read, ter_read)) return std::unexpected(*error);
-        const Field& z = *z_read;
-        const Field& ter = *ter_read;
-        const std::size_t columns = file.ny * file.nx;
-        if (z.empty()) return Values{};
-        if (auto e = wrong_size("HGT", ter, t, Grid::Plane, file)) return std::unexpected(*e);
-        Values agl = zeroed_field(z.size());
-        for_each_point(z.size(), [&](std::size_t n) { agl[n] = z[n] - ter[n % columns]; });
-        return agl;
-    });
+Result<GridField> height_agl(const TarqFile& file, std::size_t t) {
+    return on_grid(file, "height_agl", t, Grid::Volume,
+                   cached_field(file.cache, cache_key("height_agl_", t), t, [&]() -> Result<Values> {
+                       auto [z_read, ter_read] = run_concurrently([&] { return height_msl(file, t); },
+                                                                  [&] { return terrain(file, t); });
+                       if (auto error = first_error(z_read, ter_read)) return std::unexpected(*error);
+                       const GridField& z = *z_read;
+                       const GridField& ter = *ter_read;
+                       const std::size_t columns = file.ny * file.nx;
+                       Values agl = zeroed_field(z.size());
+                       for_each_point(z.size(), [&](std::size_t n) { agl[n] = z[n] - ter[n % columns]; });
+                       return agl;
+                   }));
 }
 
-Result<Field> u_mass(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("u_destag_", t), t, [&]() -> Result<Values> {
-        TARQ_TRY(const Values u, read_var(file, "U", t));
-        if (auto e = wrong_size("U", u, t, Grid::StaggeredX, file)) return std::unexpected(*e);
-        return destagger_x(u, file.nz, file.ny, file.nx_stag);
-    });
+Result<GridField> u_mass(const TarqFile& file, std::size_t t) {
+    return on_grid(file, "u_mass", t, Grid::Volume,
+                   cached_field(file.cache, cache_key("u_destag_", t), t, [&]() -> Result<Values> {
+                       TARQ_TRY(const GridField u, read_var(file, "U", t));
+                       return destagger_x(u, file.nz, file.ny, file.nx_stag);
+                   }));
 }
 
-Result<Field> v_mass(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("v_destag_", t), t, [&]() -> Result<Values> {
-        TARQ_TRY(const Values v, read_var(file, "V", t));
-        if (auto e = wrong_size("V", v, t, Grid::StaggeredY, file)) return std::unexpected(*e);
-        return destagger_y(v, file.nz, file.ny_stag, file.nx);
-    });
+Result<GridField> v_mass(const TarqFile& file, std::size_t t) {
+    return on_grid(file, "v_mass", t, Grid::Volume,
+                   cached_field(file.cache, cache_key("v_destag_", t), t, [&]() -> Result<Values> {
+                       TARQ_TRY(const GridField v, read_var(file, "V", t));
+                       return destagger_y(v, file.nz, file.ny_stag, file.nx);
+                   }));
 }
 
-Result<Field> w_mass(const TarqFile& file, std::size_t t) {
-    return cached_field(file.cache, cache_key("w_destag_", t), t, [&]() -> Result<Values> {
-        TARQ_TRY(const Values w, read_var(file, "W", t));
-        if (auto e = wrong_size("W", w, t, Grid::StaggeredZ, file)) return std::unexpected(*e);
-        return destagger_z(w, file.nz_stag, file.ny, file.nx);
-    });
+Result<GridField> w_mass(const TarqFile& file, std::size_t t) {
+    return on_grid(file, "w_mass", t, Grid::Volume,
+                   cached_field(file.cache, cache_key("w_destag_", t), t, [&]() -> Result<Values> {
+                       TARQ_TRY(const GridField w, read_var(file, "W", t));
+                       return destagger_z(w, file.nz_stag, file.ny, file.nx);
+                   }));
 }
 
 Result<std::vector<std::uint8_t>> lake_mask(const TarqFile& file, std::size_t t, double area_km2) {
     const std::string key = lake_mask_key(t, area_km2);
     TARQ_TRY(const Field stored, cached_field(file.cache, key, t, [&]() -> Result<Values> {
-        TARQ_TRY(const Values lu, read_var(file, "LU_INDEX", t));
-        if (auto e = wrong_size("LU_INDEX", lu, t, Grid::Plane, file)) return std::unexpected(*e);
+        TARQ_TRY(const GridField lu, read_var(file, "LU_INDEX", t));
         const auto limit = lake_cell_limit(area_km2, file.dx, file.dy);
         const auto mask = small_water_bodies(lu, file.ny, file.nx, limit);
         return Values(mask.begin(), mask.end());
@@ -192,11 +192,11 @@ Result<std::vector<std::uint8_t>> lake_mask(const TarqFile& file, std::size_t t,
     return mask;
 }
 
-Result<Values> t2_lake(const TarqFile& file, std::size_t t, double lake_interp) {
+Result<GridField> t2_lake(const TarqFile& file, std::size_t t, double lake_interp) {
     return filled_two_metre_field(file, "T2", t, lake_interp);
 }
 
-Result<Values> q2_lake(const TarqFile& file, std::size_t t, double lake_interp) {
+Result<GridField> q2_lake(const TarqFile& file, std::size_t t, double lake_interp) {
     return filled_two_metre_field(file, "Q2", t, lake_interp);
 }
 

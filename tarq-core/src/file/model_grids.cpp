@@ -2,7 +2,6 @@
 
 #include <array>
 #include <string>
-#include <utility>
 
 #include "file/sizes.h"
 #include "hdf5/dataspace.h"
@@ -10,18 +9,6 @@
 namespace tarq {
 
 namespace {
-
-// The fields the diagnostics read from the model's output.
-constexpr std::array<std::pair<std::string_view, Grid>, 26> kModelGrids = {{
-    {"T", Grid::Volume}, {"P", Grid::Volume}, {"PB", Grid::Volume}, {"QVAPOR", Grid::Volume},
-    {"QCLOUD", Grid::Volume}, {"QICE", Grid::Volume}, {"QRAIN", Grid::Volume}, {"QSNOW", Grid::Volume},
-    {"QGRAUP", Grid::Volume},
-    {"U", Grid::StaggeredX}, {"V", Grid::StaggeredY},
-    {"W", Grid::StaggeredZ}, {"PH", Grid::StaggeredZ}, {"PHB", Grid::StaggeredZ},
-    {"T2", Grid::Plane}, {"Q2", Grid::Plane}, {"PSFC", Grid::Plane}, {"U10", Grid::Plane}, {"V10", Grid::Plane},
-    {"HGT", Grid::Plane}, {"XLAT", Grid::Plane}, {"XLONG", Grid::Plane}, {"COSALPHA", Grid::Plane},
-    {"SINALPHA", Grid::Plane}, {"LU_INDEX", Grid::Plane}, {"MAPFAC_M", Grid::Plane},
-}};
 
 std::array<std::uint64_t, 3> grid_sizes(const TarqFile& file, Grid grid) {
     switch (grid) {
@@ -35,13 +22,6 @@ std::array<std::uint64_t, 3> grid_sizes(const TarqFile& file, Grid grid) {
 }
 
 }  // namespace
-
-std::optional<Grid> model_grid(std::string_view name) {
-    for (const auto& [model_name, grid] : kModelGrids) {
-        if (model_name == name) return grid;
-    }
-    return std::nullopt;
-}
 
 Result<void> check_grid_length(const TarqFile& file, std::string_view name, std::size_t t, std::size_t have,
                                Grid grid) {

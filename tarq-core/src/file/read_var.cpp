@@ -70,9 +70,16 @@ Result<StoredField> read_stored(const TarqFile& file, std::string_view name, std
     return field;
 }
 
-Result<std::vector<double>> read_var(const TarqFile& file, std::string_view name, std::size_t t) {
-    TARQ_TRY(StoredField field, read_stored(file, name, t));
-    return std::move(field.values);
+Result<GridField> read_var(const TarqFile& file, ModelVariable variable, std::size_t t) {
+    TARQ_TRY(StoredField stored, read_stored(file, variable.name, t));
+    return GridField::checked(file, variable.name, t, Field(std::move(stored.values)), variable.grid);
+}
+
+Result<std::optional<GridField>> read_optional(const TarqFile& file, ModelVariable variable, std::size_t t) {
+    auto field = read_var(file, variable, t);
+    if (field) return std::optional<GridField>(std::move(*field));
+    if (field.error().kind == ErrorKind::DimMismatch) return std::unexpected(std::move(field.error()));
+    return std::optional<GridField>();
 }
 
 }  // namespace tarq

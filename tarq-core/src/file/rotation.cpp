@@ -20,8 +20,7 @@ double wrapped_longitude_deg(double d) noexcept { return d - 360.0 * std::floor(
 Result<RotationFields> derived_rotation(const TarqFile& file, std::size_t t, double n) {
     const std::size_t npoints = file.nx * file.ny;
     if (n == 0.0) return RotationFields{std::vector<double>(npoints, 0.0), std::vector<double>(npoints, 1.0)};
-    TARQ_TRY(const std::vector<double> xlong, read_var(file, "XLONG", t));
-    if (xlong.size() < npoints) return fail(ErrorKind::DimMismatch, "XLONG holds fewer values than the grid needs");
+    TARQ_TRY(const GridField xlong, read_var(file, "XLONG", t));
     const double sign = file.projection.truelat1 < 0.0 ? -1.0 : 1.0;
     const double stand_lon = file.projection.stand_lon;
     RotationFields out{std::vector<double>(npoints), std::vector<double>(npoints)};
@@ -31,6 +30,19 @@ Result<RotationFields> derived_rotation(const TarqFile& file, std::size_t t, dou
         out.cos_alpha[i] = std::cos(alpha);
     });
     return out;
+}
+
+// The rotation derived in place of a stored field that could not be read, or
+// that read error where no rotation can be derived. A stored field of the
+// wrong size is refused rather than replaced: a derived rotation in its place
+// would hide a broken file.
+Result<RotationFields> derived_in_place_of(const TarqFile& file, std::size_t t, TarqError stored_error) {
+    if (stored_error.kind == ErrorKind::DimMismatch) return std::unexpected(std::move(stored_error));
+    const auto n = cone_factor(file.projection);
+    if (!n) return std::unexpected(std::move(stored_error));
+    auto derived = derived_rotation(file, t, *n);
+    if (!derived) return std::unexpected(std::move(stored_error));
+    return derived;
 }
 
 }  // namespace
@@ -60,14 +72,10 @@ std::optional<double> cone_factor(const MapProjection& projection) noexcept {
 
 Result<RotationFields> rotation_fields(const TarqFile& file, std::size_t t) {
     auto sin_alpha = read_var(file, "SINALPHA", t);
-    auto cos_alpha = sin_alpha ? read_var(file, "COSALPHA", t) : Result<std::vector<double>>{};
-    if (sin_alpha && cos_alpha) return RotationFields{std::move(*sin_alpha), std::move(*cos_alpha)};
-    const TarqError stored_error = sin_alpha ? cos_alpha.error() : sin_alpha.error();
-    const auto n = cone_factor(file.projection);
-    if (!n) return std::unexpected(stored_error);
-    auto derived = derived_rotation(file, t, *n);
-    if (!derived) return std::unexpected(stored_error);
-    return derived;
+    if (!sin_alpha) return derived_in_place_of(file, t, std::move(sin_alpha.error()));
+    auto cos_alpha = read_var(file, "COSALPHA", t);
+    if (!cos_alpha) return derived_in_place_of(file, t, std::move(cos_alpha.error()));
+    return RotationFields{sin_alpha->to_vector(), cos_alpha->to_vector()};
 }
 
 }  // namespace tarq

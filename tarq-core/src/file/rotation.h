@@ -13,6 +13,7 @@
 
 namespace tarq {
 
+// Both always hold ny * nx values.
 struct RotationFields {
     std::vector<double> sin_alpha;  // [ny][nx]
     std::vector<double> cos_alpha;  // [ny][nx]
@@ -24,7 +25,8 @@ struct RotationFields {
 [[nodiscard]] std::optional<double> cone_factor(const MapProjection& projection) noexcept;
 
 // SINALPHA and COSALPHA as stored, read in that order. When either cannot be
-// read and the projection is supported, both are derived instead: alpha = n
+// read (but is not stored at the wrong size, which is DimMismatch) and the
+// projection is supported, both are derived instead: alpha = n
 // (lon - STAND_LON), the difference wrapped into [-180, 180) degrees and the
 // sign flipped south of the equator; COSALPHA = cos alpha, SINALPHA = -sin
 // alpha. Otherwise the read error stands.

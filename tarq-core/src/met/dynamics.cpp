@@ -60,6 +60,26 @@ void relative_vorticity_level(std::span<const double> u, std::span<const double>
     for (std::size_t n = 0; n < ny * nx; ++n) out[n] = out[n] - dudy[n];
 }
 
+void absolute_vorticity_level(std::span<const double> u, std::span<const double> v, std::span<const double> lat_deg,
+                              std::size_t ny, std::size_t nx, double dx, double dy, std::span<double> dudy,
+                              std::span<double> zeta, std::span<double> out) noexcept {
+    relative_vorticity_level(u, v, ny, nx, dx, dy, dudy, zeta);
+    for (std::size_t n = 0; n < ny * nx; ++n) out[n] = coriolis_parameter(lat_deg[n]) + zeta[n];
+}
+
+void potential_vorticity_pvu_level(std::span<const double> theta_k, std::span<const double> p_pa, std::size_t nz,
+                                   std::size_t k, std::span<double> eta_to_pvu) noexcept {
+    const std::size_t nxy = eta_to_pvu.size();
+    const std::size_t below = k == 0 ? 0 : k - 1;
+    const std::size_t above = k == nz - 1 ? nz - 1 : k + 1;
+    for (std::size_t n = 0; n < nxy; ++n) {
+        const double dtheta = theta_k[above * nxy + n] - theta_k[below * nxy + n];
+        const double dp = p_pa[above * nxy + n] - p_pa[below * nxy + n];
+        const double eta = eta_to_pvu[n];
+        eta_to_pvu[n] = ((eta * kGravityPv) * (dtheta / dp)) * kPvuScale;
+    }
+}
+
 void map_vorticity_level(std::span<const double> u, std::span<const double> v, std::span<const double> map_factor,
                          std::size_t ny, std::size_t nx, double dx, double dy, std::span<double> out) noexcept {
     for (std::size_t j = 0; j < ny; ++j) {

@@ -1,5 +1,6 @@
 #pragma once
-// Horizontal derivatives, vorticity and the updraft-helicity column integral.
+// Horizontal derivatives, vorticity, potential vorticity and the
+// updraft-helicity column integral.
 // A level is [ny][nx] row-major; spacings in m, winds m/s, vorticity s-1,
 // heights m above ground. Pure and noexcept; the caller owns every output.
 
@@ -23,6 +24,20 @@ void ddy_level(std::span<const double> f, std::size_t ny, std::size_t nx, double
 // dudy is the caller's scratch of ny*nx values.
 void relative_vorticity_level(std::span<const double> u, std::span<const double> v, std::size_t ny, std::size_t nx,
                               double dx, double dy, std::span<double> dudy, std::span<double> out) noexcept;
+
+// Absolute vorticity f + zeta (s-1) of one level: relative_vorticity_level
+// plus the Coriolis parameter of each point's latitude (lat_deg, ny*nx
+// values); dudy and zeta are the caller's scratch of ny*nx values.
+void absolute_vorticity_level(std::span<const double> u, std::span<const double> v, std::span<const double> lat_deg,
+                              std::size_t ny, std::size_t nx, double dx, double dy, std::span<double> dudy,
+                              std::span<double> zeta, std::span<double> out) noexcept;
+
+// Ertel potential vorticity (PVU) of level k of nz, in place of its absolute
+// vorticity eta (s-1): -g eta dtheta/dp, the isobaric form of Hoskins et al.
+// (1985), with dtheta/dp one-sided at the lowest and highest level and centred
+// between. theta_k (K) and p_pa (Pa) hold nz levels of eta_to_pvu.size() points.
+void potential_vorticity_pvu_level(std::span<const double> theta_k, std::span<const double> p_pa, std::size_t nz,
+                                   std::size_t k, std::span<double> eta_to_pvu) noexcept;
 
 // Relative vorticity of one level with every difference divided by the map
 // factor m of its point: (v[i+1] - v[i-1]) / ((2 dx) m) inside, one-sided at
