@@ -32,11 +32,8 @@ public:
     [[nodiscard]] Grid grid() const noexcept { return grid_; }
     [[nodiscard]] const Field& field() const noexcept { return values_; }
     [[nodiscard]] std::size_t size() const noexcept { return values_.size(); }
-    [[nodiscard]] bool empty() const noexcept { return values_.empty(); }
     [[nodiscard]] const double* data() const noexcept { return values_.data(); }
     [[nodiscard]] double operator[](std::size_t i) const noexcept { return values_[i]; }
-    [[nodiscard]] auto begin() const noexcept { return values_.begin(); }
-    [[nodiscard]] auto end() const noexcept { return values_.end(); }
     [[nodiscard]] std::span<const double> span() const noexcept { return values_.span(); }
     operator std::span<const double>() const noexcept { return values_.span(); }  // NOLINT: a view, not a copy
     [[nodiscard]] std::vector<double> to_vector() const { return values_.to_vector(); }
