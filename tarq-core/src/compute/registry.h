@@ -40,9 +40,6 @@ struct VarSpec {
     // function returns them; empty for a row of one field.
     std::vector<std::string_view> fields = {};
     std::vector<OptionSpec> options = {};
-
-    // Fields the compute function returns one after another.
-    [[nodiscard]] std::size_t field_count() const noexcept { return fields.empty() ? 1 : fields.size(); }
 };
 
 // All rows in catalogue order.
