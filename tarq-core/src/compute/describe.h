@@ -25,7 +25,7 @@ struct VarDescription {
     std::vector<std::size_t> shape;
 };
 
-// The lookup, unit checks and shape of compute_variable, with the same errors
+// The resolve path and shapes of compute_variable, with the same errors
 // (UnknownVar, UnitConversion) and no time-index check.
 [[nodiscard]] Result<VarDescription> describe_variable(const TarqFile& file, std::string_view name,
                                                        const std::optional<std::string>& units);

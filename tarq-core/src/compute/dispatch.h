@@ -1,17 +1,15 @@
 #pragma once
-// The core of getvar: time-index check, catalogue lookup or raw fallback,
-// unit conversion and result shape.
+// The core of getvar: time-index check, then the resolved name computed as
+// its row declares, or read from the file, in the requested unit and shape.
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "diag/compute_options.h"
-#include "compute/units.h"
 #include "compute/var_output.h"
 #include "util/error.h"
 
@@ -19,6 +17,8 @@ namespace tarq {
 
 struct TarqFile;
 
+// A row whose compute function returns another number of values than its
+// declared shape holds is an internal fault (std::logic_error).
 [[nodiscard]] Result<VarOutput> compute_variable(const TarqFile& file, std::string_view name,
                                                  std::optional<std::uint64_t> timeidx,
                                                  const ComputeOptions& options);
@@ -29,16 +29,5 @@ struct TarqFile;
 // guessed from its length alone.
 [[nodiscard]] std::vector<std::size_t> raw_shape(const TarqFile& file, std::span<const std::uint64_t> slab,
                                                  bool whole, std::size_t length);
-
-// Unit string of a well-known stored variable, by its upper-case name.
-[[nodiscard]] std::optional<std::string_view> guess_raw_units(std::string_view upper_name);
-
-// The conversion that gives a stored variable in the requested unit: none when
-// the request is the variable's own unit string as written, else the pair of
-// units to convert between. A variable of no known unit, a unit string that
-// does not parse, or a pair without a formula is refused (UnitConversion),
-// naming the variable as the caller spelled it.
-[[nodiscard]] Result<std::optional<std::pair<Unit, Unit>>> raw_unit_conversion(
-    std::string_view name, std::optional<std::string_view> known, std::string_view requested);
 
 }  // namespace tarq

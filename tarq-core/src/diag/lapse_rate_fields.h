@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "diag/option_defaults.h"
 #include "file/tarq_file.h"
 #include "util/error.h"
 
@@ -23,7 +24,8 @@ struct LapseLayer {
 
 // The 700-500 hPa layer.
 [[nodiscard]] constexpr LapseLayer lapse_rate_700_500_layer(bool use_virtual) noexcept {
-    return LapseLayer{true, 700.0, 500.0, false, use_virtual, 0.0};
+    return LapseLayer{true, option_defaults::lapse_rate::kDefaultBottomHpa, option_defaults::lapse_rate::kDefaultTopHpa, false,
+                      use_virtual, 0.0};
 }
 
 // Lapse rate (K/km) of every column over the layer. Reads temperature_c and

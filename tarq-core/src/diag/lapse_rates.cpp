@@ -7,6 +7,7 @@
 
 #include "diag/rows.h"
 #include "diag/lapse_rate_fields.h"
+#include "diag/option_defaults.h"
 #include "file/accessors.h"
 #include "met/lapse_rate.h"
 #include "met/thermo.h"
@@ -17,10 +18,7 @@ namespace tarq {
 
 namespace {
 
-constexpr double kDefaultBottomM = 0.0;
-constexpr double kDefaultTopM = 3000.0;
-constexpr double kDefaultBottomHpa = 700.0;
-constexpr double kDefaultTopHpa = 500.0;
+using namespace option_defaults::lapse_rate;
 
 // Fields of a lapse-rate request; the optional ones are absent when the
 // layer does not need them.
@@ -64,7 +62,7 @@ LapseLayer lapse_layer(const ComputeOptions& options) {
     layer.screen = !layer.pressure && (!options.bottom_m || *options.bottom_m < met::kScreenLayerTopM);
     layer.bottom = layer.pressure ? options.bottom_p.value_or(kDefaultBottomHpa) : options.bottom_m.value_or(kDefaultBottomM);
     layer.top = layer.pressure ? options.top_p.value_or(kDefaultTopHpa) : options.top_m.value_or(kDefaultTopM);
-    layer.use_virtual = options.use_virtual.value_or(false);
+    layer.use_virtual = options.use_virtual.value_or(kDefaultUseVirtual);
     layer.lake_interp = options.lake_interp.value_or(0.0);
     return layer;
 }
@@ -123,7 +121,7 @@ Result<std::vector<double>> compute_lapse_rate_0_3km(const TarqFile& file, std::
 
 Result<std::vector<double>> compute_lapse_rate_700_500(const TarqFile& file, std::size_t t,
                                                        const ComputeOptions& options) {
-    return lapse_rate_field(file, t, lapse_rate_700_500_layer(options.use_virtual.value_or(false)));
+    return lapse_rate_field(file, t, lapse_rate_700_500_layer(options.use_virtual.value_or(kDefaultUseVirtual)));
 }
 
 Result<std::vector<double>> compute_freezing_level(const TarqFile& file, std::size_t t, const ComputeOptions&) {
