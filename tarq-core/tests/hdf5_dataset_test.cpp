@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "hdf5/chunk_filters.h"
-#include "hdf5/dataset_read.h"
 #include "hdf5/datatype.h"
 #include "hdf5/filter_pipeline.h"
 #include "hdf5/hdf5_file.h"
 #include "hdf5/layout.h"
 #include "hdf5_test_bytes.h"
+#include "io/convert.h"
 
 namespace tarq::testing {
 namespace {
@@ -366,7 +366,7 @@ TEST(Hdf5Dataset, FletcherChecksumIsDroppedAtItsPipelineStep) {
 
 TEST(Hdf5Dataset, ConversionHonoursByteOrderAndSign) {
     const auto convert = [](const Image& bytes, ElementType type, bool big_endian, bool is_signed) {
-        return hdf5::convert_to_f64(bytes, Datatype{type, big_endian, is_signed});
+        return convert_to_f64(bytes, Datatype{type, big_endian, is_signed});
     };
     EXPECT_EQ(convert(Image{0xFF, 0x80, 0x01}, ElementType::Byte, false, true), (std::vector<double>{-1, -128, 1}));
     EXPECT_EQ(convert(Image{0xFF, 0x80, 0x01}, ElementType::Byte, false, false), (std::vector<double>{255, 128, 1}));

@@ -8,7 +8,7 @@
 #include "compute/units.h"
 #include "file/tarq_file.h"
 #include "file/time_dimension.h"
-#include "hdf5/dataspace.h"
+#include "io/checked.h"
 #include "util/unicode.h"
 
 namespace tarq {
@@ -46,7 +46,7 @@ Result<VarDescription> describe_variable(const TarqFile& file, std::string_view 
     const bool whole = dims && is_stored_whole(file, found, *dims);
     const auto slab = dims ? std::span<const std::uint64_t>(*dims).subspan(whole ? 0 : 1)
                            : std::span<const std::uint64_t>{};
-    const auto length = dims ? hdf5::element_count(slab) : std::nullopt;
+    const auto length = dims ? element_count(slab) : std::nullopt;
     if (!length) {
         return fail(ErrorKind::UnknownVar,
                     std::string(name) + " (not in computed registry and not found as raw variable in file)");

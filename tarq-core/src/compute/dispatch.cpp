@@ -9,7 +9,7 @@
 #include "compute/units.h"
 #include "file/accessors.h"
 #include "file/tarq_file.h"
-#include "hdf5/dataspace.h"
+#include "io/checked.h"
 #include "util/unicode.h"
 
 namespace tarq {
@@ -22,7 +22,7 @@ using Shape = std::vector<std::size_t>;
 // the row returns several fields one after another.
 Shape registry_shape(const TarqFile& file, bool is_3d, std::size_t length) {
     Shape base = is_3d ? Shape{file.nz, file.ny, file.nx} : Shape{file.ny, file.nx};
-    const auto n = hdf5::element_count(std::span<const std::uint64_t>(base.data(), base.size()));
+    const auto n = element_count(std::span<const std::uint64_t>(base.data(), base.size()));
     if (!n || length == *n) return base;
     // A zero-sized grid holds no whole number of fields: the shape stays the base.
     if (*n != 0 && length % *n == 0) base.insert(base.begin(), length / *n);
@@ -85,8 +85,8 @@ std::vector<std::size_t> raw_shape(const TarqFile& file, std::span<const std::ui
     if (whole && slab.size() >= 2 && slab.size() <= 4) return {slab.begin(), slab.end()};
     const std::uint64_t plane_sizes[] = {file.ny, file.nx};
     const std::uint64_t volume_sizes[] = {file.nz, file.ny, file.nx};
-    const auto plane = hdf5::element_count(plane_sizes);
-    const auto volume = hdf5::element_count(volume_sizes);
+    const auto plane = element_count(plane_sizes);
+    const auto volume = element_count(volume_sizes);
     if (plane && length == *plane) return {file.ny, file.nx};
     if (volume && length == *volume) return {file.nz, file.ny, file.nx};
     if (plane && *plane != 0 && length % *plane == 0) return {length / *plane, file.ny, file.nx};

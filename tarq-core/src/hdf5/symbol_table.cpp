@@ -45,7 +45,7 @@ Result<MemberTable> read_symbol_table_group(const FileReader& file, std::uint64_
     TARQ_TRY(const Bytes heap, read_local_heap_data(file, heap_address));
     TARQ_TRY(const std::vector<std::uint64_t> nodes, collect_group_nodes(file, btree_address));
     MemberTable members;
-    for (const std::uint64_t node : nodes) HDF5_CHECK(read_symbol_node(file, node, heap, members));
+    for (const std::uint64_t node : nodes) IO_CHECK(read_symbol_node(file, node, heap, members));
     return members;
 }
 
