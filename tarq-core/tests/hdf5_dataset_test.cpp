@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -260,6 +261,25 @@ TEST(Hdf5Dataset, ConcurrentReadsAgree) {
     }
     for (auto& thread : threads) thread.join();
     EXPECT_EQ(mismatches, std::vector<int>(4, 0));
+}
+
+TEST(Hdf5Dataset, ChunkIndexIsWalkedOnceForEveryRead) {
+    // Once a read has walked the chunk B-tree, later reads use the records it
+    // kept: breaking the node's signature on disk afterwards does not reach
+    // them, while a fresh open of the file sees it.
+    const TempFile file(chunked_file(0b11, f32_bytes({10, 11, 12, 13, 14, 15})));
+    const auto h5 = Hdf5File::open(file.path());
+    ASSERT_TRUE(h5);
+    const std::vector<double> grid = expected_grid();
+    ASSERT_EQ(h5->read_f64_slab("v", 4).value_or(std::vector<double>{}),
+              std::vector<double>(grid.begin() + 28, grid.end()));
+    std::fstream(file.path(), std::ios::binary | std::ios::in | std::ios::out).seekp(2000).write("XXXX", 4);
+    EXPECT_EQ(h5->read_f64("v").value_or(std::vector<double>{}), grid);
+    const auto reopened = Hdf5File::open(file.path());
+    ASSERT_TRUE(reopened);
+    const auto broken = reopened->read_f64("v");
+    ASSERT_FALSE(broken);
+    EXPECT_EQ(broken.error().message, "Expected TREE at 0x7d0, got [88, 88, 88, 88]");
 }
 
 // Layout version 4, chunked, with 4-byte sizes and the chunk index `type`
