@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "hdf5/bytes.h"
 #include "io/file_reader.h"
 #include "util/error.h"
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "hdf5/btree_v2.h"
+#include "hdf5/bytes.h"
 #include "hdf5/dataspace.h"
 
 namespace tarq::hdf5 {

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "hdf5/btree_v1.h"
-#include "hdf5/bytes.h"
 #include "hdf5/dataset_info.h"
 #include "io/file_reader.h"
 #include "util/error.h"

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "hdf5/bytes.h"
 #include "hdf5/dataspace.h"
 #include "hdf5/datatype.h"
 #include "hdf5/filter_pipeline.h"

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 
-#include "hdf5/bytes.h"
 #include "hdf5/dataset_info.h"
 #include "io/file_reader.h"
 #include "util/error.h"

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "hdf5/btree_v2.h"
+#include "hdf5/bytes.h"
 #include "hdf5/dataset_info.h"
 #include "hdf5/fractal_heap.h"
 #include "hdf5/link_message.h"

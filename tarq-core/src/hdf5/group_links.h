@@ -4,7 +4,6 @@
 
 #include <cstdint>
 
-#include "hdf5/bytes.h"
 #include "hdf5/member_table.h"
 #include "io/file_reader.h"
 #include "util/error.h"

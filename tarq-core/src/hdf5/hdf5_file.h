@@ -10,7 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include "hdf5/bytes.h"
 #include "hdf5/dataset_info.h"
 #include "io/dimension_ids.h"
 #include "io/file_reader.h"

@@ -4,6 +4,7 @@
 #include <string>
 #include <tuple>
 
+#include "hdf5/bytes.h"
 #include "hdf5/checksum.h"
 #include "hdf5/object_header.h"
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "hdf5/btree_v1.h"
+#include "hdf5/bytes.h"
 #include "hdf5/dataset_info.h"
 #include "hdf5/local_heap.h"
 
