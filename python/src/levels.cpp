@@ -8,7 +8,6 @@
 #include "compute/describe.h"
 #include "diag/levels.h"
 #include "errors.h"
-#include "hdf5/hdf5_file.h"
 #include "numpy_api.h"
 #include "py_ref.h"
 #include "tarq_file_object.h"

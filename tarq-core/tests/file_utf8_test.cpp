@@ -1,4 +1,4 @@
-#include "hdf5/bytes.h"
+#include "io/bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ TEST(Utf8Lossy, EachMaximalSubpartBecomesOneReplacement) {
         {"\xF4\x90\x80\x80", r + r + r + r},  // above U+10FFFF
         {std::string("20\0\0", 4), std::string("20\0\0", 4)},
     };
-    for (const Case& c : cases) EXPECT_EQ(hdf5::utf8_lossy(bytes_of(c.in)), c.out) << c.in;
+    for (const Case& c : cases) EXPECT_EQ(utf8_lossy(bytes_of(c.in)), c.out) << c.in;
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 namespace tarq::testing {
 namespace {
 
-hdf5::ByteSpan bytes_of(std::string_view s) { return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()}; }
+ByteSpan bytes_of(std::string_view s) { return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()}; }
 
 TEST(Hdf5Checksum, Lookup3ReferenceValues) {
     // From lookup3.c's own driver: hashlittle with initial value 0.

@@ -77,7 +77,7 @@ TEST(Hdf5Open, V0RootWithLinkMessagesInV1HeaderIsNewStyle) {
 struct Walked {
     std::vector<std::uint16_t> types;
     hdf5::MessageVisitor visitor() {
-        return [this](std::uint16_t type, std::uint8_t, hdf5::ByteSpan) -> Result<void> {
+        return [this](std::uint16_t type, std::uint8_t, ByteSpan) -> Result<void> {
             types.push_back(type);
             return {};
         };

@@ -6,16 +6,17 @@
 
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <thread>
 #include <vector>
 
 #include "hdf5/chunk_filters.h"
-#include "hdf5/dataset_read.h"
 #include "hdf5/datatype.h"
 #include "hdf5/filter_pipeline.h"
 #include "hdf5/hdf5_file.h"
 #include "hdf5/layout.h"
 #include "hdf5_test_bytes.h"
+#include "io/convert.h"
 
 namespace tarq::testing {
 namespace {
@@ -262,6 +263,25 @@ TEST(Hdf5Dataset, ConcurrentReadsAgree) {
     EXPECT_EQ(mismatches, std::vector<int>(4, 0));
 }
 
+TEST(Hdf5Dataset, ChunkIndexIsWalkedOnceForEveryRead) {
+    // Once a read has walked the chunk B-tree, later reads use the records it
+    // kept: breaking the node's signature on disk afterwards does not reach
+    // them, while a fresh open of the file sees it.
+    const TempFile file(chunked_file(0b11, f32_bytes({10, 11, 12, 13, 14, 15})));
+    const auto h5 = Hdf5File::open(file.path());
+    ASSERT_TRUE(h5);
+    const std::vector<double> grid = expected_grid();
+    ASSERT_EQ(h5->read_f64_slab("v", 4).value_or(std::vector<double>{}),
+              std::vector<double>(grid.begin() + 28, grid.end()));
+    std::fstream(file.path(), std::ios::binary | std::ios::in | std::ios::out).seekp(2000).write("XXXX", 4);
+    EXPECT_EQ(h5->read_f64("v").value_or(std::vector<double>{}), grid);
+    const auto reopened = Hdf5File::open(file.path());
+    ASSERT_TRUE(reopened);
+    const auto broken = reopened->read_f64("v");
+    ASSERT_FALSE(broken);
+    EXPECT_EQ(broken.error().message, "Expected TREE at 0x7d0, got [88, 88, 88, 88]");
+}
+
 // Layout version 4, chunked, with 4-byte sizes and the chunk index `type`
 // (parameters zero) at `address`.
 Image chunked_layout_v4(std::uint64_t address, std::initializer_list<std::uint32_t> chunk, std::uint32_t element,
@@ -366,7 +386,7 @@ TEST(Hdf5Dataset, FletcherChecksumIsDroppedAtItsPipelineStep) {
 
 TEST(Hdf5Dataset, ConversionHonoursByteOrderAndSign) {
     const auto convert = [](const Image& bytes, ElementType type, bool big_endian, bool is_signed) {
-        return hdf5::convert_to_f64(bytes, Datatype{type, big_endian, is_signed});
+        return convert_to_f64(bytes, Datatype{type, big_endian, is_signed});
     };
     EXPECT_EQ(convert(Image{0xFF, 0x80, 0x01}, ElementType::Byte, false, true), (std::vector<double>{-1, -128, 1}));
     EXPECT_EQ(convert(Image{0xFF, 0x80, 0x01}, ElementType::Byte, false, false), (std::vector<double>{255, 128, 1}));

@@ -155,7 +155,7 @@ Image managed_id(std::uint32_t offset, std::uint16_t length) {
     return fields({{0, 1}, {offset, 4}, {length, 2}});
 }
 
-Result<hdf5::Bytes> fetch(const Image& image, const Image& id) {
+Result<Bytes> fetch(const Image& image, const Image& id) {
     const TempFile file(image);
     const auto reader = file.reader();
     TARQ_TRY(const hdf5::FractalHeap heap, hdf5::read_fractal_heap(reader, 0));
@@ -256,7 +256,7 @@ Image node(std::string_view signature, std::uint8_t type, const Image& content, 
 // Type 5 records: 4-byte hash, then a 7-byte heap ID whose offset is `tag`.
 Image name_record(std::uint8_t tag) { return concat({fields({{0xABCD, 4}}), managed_id(tag, 1)}); }
 
-Result<std::vector<hdf5::Bytes>> records(const Image& image) {
+Result<std::vector<Bytes>> records(const Image& image) {
     const TempFile file(image);
     return hdf5::collect_btree2_records(file.reader(), 0);
 }
@@ -282,7 +282,7 @@ TEST(Hdf5Btree2, WideNodesUseTwoByteChildCounts) {
     put_bytes(image, 5000, node("BTLF", 5, name_record(9), 4096));
     const auto ids = records(image);
     ASSERT_TRUE(ids) << ids.error().message;
-    EXPECT_EQ(*ids, std::vector<hdf5::Bytes>{managed_id(9, 1)});
+    EXPECT_EQ(*ids, std::vector<Bytes>{managed_id(9, 1)});
 }
 
 TEST(Hdf5Btree2, TotalCountFieldsWidenWithSubtreeCapacity) {
@@ -300,7 +300,7 @@ TEST(Hdf5Btree2, TotalCountFieldsWidenWithSubtreeCapacity) {
     put_bytes(image, 4000, node("BTLF", 5, name_record(2), 512));
     const auto ids = records(image);
     ASSERT_TRUE(ids) << ids.error().message;
-    EXPECT_EQ(*ids, (std::vector<hdf5::Bytes>{managed_id(1, 1), managed_id(2, 1)}));
+    EXPECT_EQ(*ids, (std::vector<Bytes>{managed_id(1, 1), managed_id(2, 1)}));
 }
 
 TEST(Hdf5Btree2, EmptyTreeAndZeroIds) {
@@ -311,7 +311,7 @@ TEST(Hdf5Btree2, EmptyTreeAndZeroIds) {
                                512));
     const auto ids = records(image);
     ASSERT_TRUE(ids) << ids.error().message;
-    EXPECT_EQ(*ids, std::vector<hdf5::Bytes>{fields({{0, 1}, {5, 4}, {1, 3}})});
+    EXPECT_EQ(*ids, std::vector<Bytes>{fields({{0, 1}, {5, 4}, {1, 3}})});
 }
 
 TEST(Hdf5Btree2, StructureErrors) {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "hdf5/checksum.h"
-#include "hdf5/file_reader.h"
+#include "io/file_reader.h"
 
 namespace tarq::testing {
 
@@ -65,7 +65,7 @@ public:
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
     [[nodiscard]] const std::string& path() const { return path_; }
-    [[nodiscard]] hdf5::FileReader reader() const { return std::move(*hdf5::FileReader::open(path_)); }
+    [[nodiscard]] FileReader reader() const { return std::move(*FileReader::open(path_)); }
 
 private:
     std::string path_;

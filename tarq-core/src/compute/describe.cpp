@@ -7,7 +7,7 @@
 #include "compute/resolve.h"
 #include "file/tarq_file.h"
 #include "file/time_dimension.h"
-#include "hdf5/dataspace.h"
+#include "io/checked.h"
 
 namespace tarq {
 
@@ -31,7 +31,7 @@ Result<VarDescription> describe_stored(const TarqFile& file, ResolvedRequest&& r
     const bool whole = dims && is_stored_whole(file, found, *dims);
     const auto slab = dims ? std::span<const std::uint64_t>(*dims).subspan(whole ? 0 : 1)
                            : std::span<const std::uint64_t>{};
-    const auto length = dims ? hdf5::element_count(slab) : std::nullopt;
+    const auto length = dims ? element_count(slab) : std::nullopt;
     if (!length) return unknown_variable(request.name);
     TARQ_TRY(UnitPlan plan, std::move(request.units));
     return VarDescription{std::move(found), std::move(request.description), std::move(plan.units), true,

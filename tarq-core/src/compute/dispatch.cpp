@@ -10,7 +10,7 @@
 #include "compute/units.h"
 #include "file/accessors.h"
 #include "file/tarq_file.h"
-#include "hdf5/dataspace.h"
+#include "io/checked.h"
 
 namespace tarq {
 
@@ -30,7 +30,7 @@ Result<VarOutput> compute_registry_row(const TarqFile& file, ResolvedRequest&& r
     TARQ_TRY(auto data, row.compute(file, t, options));
     TARQ_TRY(UnitPlan plan, std::move(request.units));
     Shape shape = row_shape(file, row);
-    const auto declared = hdf5::element_count(std::span<const std::uint64_t>(shape.data(), shape.size()));
+    const auto declared = element_count(std::span<const std::uint64_t>(shape.data(), shape.size()));
     if (declared != data.size()) {
         throw std::logic_error(std::string(row.name) + " returned " + std::to_string(data.size()) +
                                " values where its declared shape holds " +
@@ -68,8 +68,8 @@ std::vector<std::size_t> raw_shape(const TarqFile& file, std::span<const std::ui
     if (whole && slab.size() >= 2 && slab.size() <= 4) return {slab.begin(), slab.end()};
     const std::uint64_t plane_sizes[] = {file.ny, file.nx};
     const std::uint64_t volume_sizes[] = {file.nz, file.ny, file.nx};
-    const auto plane = hdf5::element_count(plane_sizes);
-    const auto volume = hdf5::element_count(volume_sizes);
+    const auto plane = element_count(plane_sizes);
+    const auto volume = element_count(volume_sizes);
     if (plane && length == *plane) return {file.ny, file.nx};
     if (volume && length == *volume) return {file.nz, file.ny, file.nx};
     if (plane && *plane != 0 && length % *plane == 0) return {length / *plane, file.ny, file.nx};

@@ -12,7 +12,7 @@
 #include "file/lakes.h"
 #include "file/model_grids.h"
 #include "file/sizes.h"
-#include "hdf5/dataspace.h"
+#include "io/checked.h"
 #include "util/constants.h"
 #include "util/grid_loops.h"
 #include "util/huge_pages.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "file/sizes.h"
-#include "hdf5/dataspace.h"
+#include "io/checked.h"
 
 namespace tarq {
 
@@ -28,7 +28,7 @@ Result<void> check_grid_length(const TarqFile& file, std::string_view name, std:
     const auto sizes = grid_sizes(file, grid);
     const auto shown = grid == Grid::Plane ? std::span<const std::uint64_t>(sizes).subspan(1)
                                            : std::span<const std::uint64_t>(sizes);
-    const auto need = hdf5::element_count(sizes);
+    const auto need = element_count(sizes);
     if (need && have == *need) return {};
     return fail(ErrorKind::DimMismatch, std::string(name) + " holds " + std::to_string(have) +
                                             " values for time index " + std::to_string(t) + " where its grid " +

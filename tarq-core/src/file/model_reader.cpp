@@ -1,9 +1,10 @@
 #include "file/model_reader.h"
 
 #include <string>
+#include <utility>
 
-#include "hdf5/file_reader.h"
 #include "hdf5/hdf5_file.h"
+#include "io/file_reader.h"
 #include "netcdf3/header.h"
 #include "netcdf3/netcdf3_file.h"
 
@@ -11,7 +12,8 @@ namespace tarq {
 
 namespace {
 
-// Hands every call to a reader class with the same member functions.
+// Hands every call to a reader class: both readers offer the same member
+// functions.
 template <class File>
 class ReaderOf final : public ModelReader {
 public:
@@ -31,21 +33,10 @@ public:
         return file_.member_attr_f64(variable, attribute);
     }
     std::optional<std::uint64_t> dimension_size(std::string_view name) const override {
-        if constexpr (requires { file_.dimension_size(name); }) {
-            return file_.dimension_size(name);
-        } else {
-            const auto dims = file_.shape(name);
-            if (!dims || dims->size() != 1) return std::nullopt;
-            return dims->front();
-        }
+        return file_.dimension_size(name);
     }
-
-    std::optional<std::vector<std::uint64_t>> dimension_ids(std::string_view name) const override {
-        if constexpr (requires { file_.dimension_scales(name); }) {
-            return file_.dimension_scales(name);
-        } else {
-            return file_.dimension_ids(name);
-        }
+    std::optional<DimensionIds> dimension_ids(std::string_view name) const override {
+        return file_.dimension_ids(name);
     }
 
     std::vector<std::string> member_names() const override { return file_.member_names(); }
@@ -56,19 +47,19 @@ private:
 };
 
 template <class File>
-Result<std::unique_ptr<ModelReader>> open_as(std::string_view path) {
-    TARQ_TRY(File file, File::open(path));
+Result<std::unique_ptr<ModelReader>> open_as(FileReader reader) {
+    TARQ_TRY(File file, File::open(std::move(reader)));
     return std::make_unique<ReaderOf<File>>(std::move(file));
 }
 
 }  // namespace
 
 Result<std::unique_ptr<ModelReader>> open_model_reader(std::string_view path) {
-    TARQ_TRY(const hdf5::FileReader probe, hdf5::FileReader::open(path));
+    TARQ_TRY(FileReader reader, FileReader::open(path));
     // A file shorter than the magic number is the HDF5 reader's to refuse.
-    const auto magic = probe.read_at(0, 4);
-    if (magic && netcdf3::has_classic_magic(*magic)) return open_as<Netcdf3File>(path);
-    return open_as<Hdf5File>(path);
+    const auto magic = reader.read_at(0, 4);
+    if (magic && netcdf3::has_classic_magic(*magic)) return open_as<Netcdf3File>(std::move(reader));
+    return open_as<Hdf5File>(std::move(reader));
 }
 
 }  // namespace tarq

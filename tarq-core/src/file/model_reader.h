@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "io/dimension_ids.h"
 #include "util/error.h"
 
 namespace tarq {
@@ -33,10 +34,9 @@ public:
     // one-dimensional member of that name.
     [[nodiscard]] virtual std::optional<std::uint64_t> dimension_size(std::string_view name) const = 0;
     // For each dimension of a variable, an identifier of the dimension it
-    // uses (equal identifiers, the same dimension), where the file records
-    // that (netCDF-4 dimension scales, classic netCDF dimension ids);
-    // nothing where it does not.
-    [[nodiscard]] virtual std::optional<std::vector<std::uint64_t>> dimension_ids(std::string_view name) const = 0;
+    // uses, where the file records that (netCDF-4 dimension scales, classic
+    // netCDF dimension ids); nothing where it records none for the variable.
+    [[nodiscard]] virtual std::optional<DimensionIds> dimension_ids(std::string_view name) const = 0;
 
     // Sorted names of the stored variables and global attributes, for tests
     // and the fuzz target.

@@ -5,7 +5,7 @@
 #include "file/packing.h"
 #include "file/sizes.h"
 #include "file/time_dimension.h"
-#include "hdf5/dataspace.h"
+#include "io/checked.h"
 
 namespace tarq {
 
@@ -20,7 +20,7 @@ TarqError slab_out_of_range(std::string_view name, std::size_t t, std::span<cons
 Result<std::vector<double>> read_whole(const TarqFile& file, std::string_view name,
                                        std::span<const std::uint64_t> dims) {
     TARQ_TRY(auto values, file.reader->read_f64(name));
-    const auto count = hdf5::element_count(dims);
+    const auto count = element_count(dims);
     if (!count || values.size() != *count) {
         return fail(ErrorKind::DimMismatch, "variable '" + std::string(name) + "' holds " +
                                                 std::to_string(values.size()) + " values, not the " +
@@ -50,7 +50,7 @@ Result<StoredField> read_stored(const TarqFile& file, std::string_view name, std
     TARQ_TRY(const auto dims, file.reader->shape(name));
     const bool whole = is_stored_whole(file, name, dims);
     const std::span<const std::uint64_t> shape = std::span(dims).subspan(whole ? 0 : 1);
-    const auto per_time = hdf5::element_count(shape);
+    const auto per_time = element_count(shape);
     if (!per_time) return std::unexpected(slab_out_of_range(name, t, dims));
     // A variable the diagnostics read must fill its grid exactly; checked
     // before reading, so that a shape the grid cannot hold is never allocated.

@@ -1,7 +1,5 @@
 #include "file/time_dimension.h"
 
-#include "hdf5/dataset_info.h"
-
 namespace tarq {
 
 namespace {
@@ -16,11 +14,11 @@ bool is_static_grid_field(const TarqFile& file, std::span<const std::uint64_t> d
 }  // namespace
 
 std::optional<bool> has_time_dimension(const TarqFile& file, std::string_view name) {
-    const auto time_scales = file.reader->dimension_ids("T");
-    if (!time_scales || time_scales->empty() || time_scales->front() == UNDEFINED_ADDRESS) return std::nullopt;
-    const auto scales = file.reader->dimension_ids(name);
-    if (!scales || scales->empty() || scales->front() == UNDEFINED_ADDRESS) return std::nullopt;
-    return scales->front() == time_scales->front();
+    const auto time_ids = file.reader->dimension_ids("T");
+    if (!time_ids || time_ids->empty() || !time_ids->front()) return std::nullopt;
+    const auto ids = file.reader->dimension_ids(name);
+    if (!ids || ids->empty() || !ids->front()) return std::nullopt;
+    return *ids->front() == *time_ids->front();
 }
 
 bool is_stored_whole(const TarqFile& file, std::string_view name, std::span<const std::uint64_t> dims) {

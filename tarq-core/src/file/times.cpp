@@ -1,7 +1,7 @@
 #include <string>
 
 #include "file/tarq_file.h"
-#include "hdf5/bytes.h"
+#include "io/bytes.h"
 
 namespace tarq {
 
@@ -19,7 +19,7 @@ Result<std::vector<std::string>> read_times(const TarqFile& file) {
     std::uint64_t offset = 0;
     for (std::uint64_t i = 0; i < count; ++i) {
         if (bytes.size() - offset < length) break;  // short data: keep what was complete
-        times.push_back(hdf5::strip_trailing_nuls(hdf5::utf8_lossy(std::span(bytes).subspan(offset, length))));
+        times.push_back(strip_trailing_nuls(utf8_lossy(std::span(bytes).subspan(offset, length))));
         offset += length;
     }
     return times;

@@ -6,11 +6,11 @@
 
 #include "hdf5/btree_v2.h"
 #include "hdf5/dataset_info.h"
-#include "hdf5/dataset_read.h"
 #include "hdf5/dataspace.h"
 #include "hdf5/datatype.h"
 #include "hdf5/fractal_heap.h"
 #include "hdf5/object_header.h"
+#include "io/convert.h"
 
 namespace tarq::hdf5 {
 
@@ -102,7 +102,7 @@ Result<NamedAttribute> parse_attribute_message(ByteSpan m) {
 
 Result<AttributeTable> collect_v1_attributes(const FileReader& file, std::uint64_t header) {
     AttributeTable table;
-    HDF5_CHECK(walk_object_header(file, header, [&](std::uint16_t type, std::uint8_t, ByteSpan data) -> Result<void> {
+    IO_CHECK(walk_object_header(file, header, [&](std::uint16_t type, std::uint8_t, ByteSpan data) -> Result<void> {
         if (type != message_type::kAttribute) return {};
         if (auto attribute = parse_attribute_message(data))
             table.insert_or_assign(std::move(attribute->name), std::move(attribute->value));
@@ -115,7 +115,7 @@ Result<AttributeTable> collect_v2_attributes(const FileReader& file, std::uint64
     AttributeTable table;
     std::uint64_t heap_address = UNDEFINED_ADDRESS;
     std::uint64_t btree_address = UNDEFINED_ADDRESS;
-    HDF5_CHECK(walk_v2_object_header(file, header, [&](std::uint16_t type, std::uint8_t, ByteSpan data) -> Result<void> {
+    IO_CHECK(walk_v2_object_header(file, header, [&](std::uint16_t type, std::uint8_t, ByteSpan data) -> Result<void> {
         if (type == message_type::kAttribute) {
             if (auto attribute = parse_attribute_message(data))
                 table.insert_or_assign(std::move(attribute->name), std::move(attribute->value));

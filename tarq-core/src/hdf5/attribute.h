@@ -6,9 +6,9 @@
 #include <string>
 #include <unordered_map>
 
-#include "hdf5/attr_value.h"
 #include "hdf5/bytes.h"
-#include "hdf5/file_reader.h"
+#include "io/attr_value.h"
+#include "io/file_reader.h"
 #include "util/error.h"
 
 namespace tarq::hdf5 {

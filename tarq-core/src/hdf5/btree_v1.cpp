@@ -3,6 +3,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "hdf5/bytes.h"
 #include "hdf5/dataset_info.h"
 
 namespace tarq::hdf5 {

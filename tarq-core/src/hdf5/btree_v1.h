@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "hdf5/file_reader.h"
+#include "io/file_reader.h"
 #include "util/error.h"
 
 namespace tarq::hdf5 {

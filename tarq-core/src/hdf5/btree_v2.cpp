@@ -69,7 +69,7 @@ Result<Btree2Header> read_header(const FileReader& file, std::uint64_t address) 
     TARQ_TRY(const Bytes signature, file.read_at(address, 4));
     if (!has_signature(signature, "BTHD")) return netcdf_error("Expected BTHD at " + hex_address(address));
     TARQ_TRY(const Bytes fields, file.read_at(address, 38));
-    HDF5_CHECK(verify_checksum(fields, "B-tree v2 header", address));
+    IO_CHECK(verify_checksum(fields, "B-tree v2 header", address));
     Btree2Header header;
     header.type = fields[5];
     header.node_size = static_cast<std::uint32_t>(le_uint_unchecked(fields, 6, 4));
@@ -137,7 +137,7 @@ Result<std::vector<Bytes>> collect_btree2_records(const FileReader& file, std::u
         if (!counted || *counted > bytes.size() || used + 4 > bytes.size())
             return netcdf_error("B-tree v2 node at " + hex_address(node.address) +
                                 " claims more records than it holds");
-        HDF5_CHECK(verify_checksum(ByteSpan(bytes).first(used + 4), internal ? "B-tree v2 internal node"
+        IO_CHECK(verify_checksum(ByteSpan(bytes).first(used + 4), internal ? "B-tree v2 internal node"
                                                                               : "B-tree v2 leaf node",
                                    node.address));
         for (std::uint64_t i = 0; i < node.records; ++i) {

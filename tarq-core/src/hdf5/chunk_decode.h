@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "hdf5/bytes.h"
+#include "hdf5/chunk_scratch.h"
 #include "hdf5/dataset_info.h"
-#include "hdf5/scratch_buffer.h"
 #include "util/error.h"
 
 namespace tarq::hdf5 {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "hdf5/btree_v2.h"
+#include "hdf5/bytes.h"
 #include "hdf5/dataspace.h"
 
 namespace tarq::hdf5 {
@@ -112,7 +113,7 @@ Result<std::vector<ChunkRecord>> fixed_array(const FileReader& file, std::uint64
     const unsigned page_bits = header[7];
     const std::uint64_t count = le_uint_unchecked(header, 8, 8);
     const std::uint64_t block = le_uint_unchecked(header, 16, 8);
-    HDF5_CHECK(check_element_size(client, element_size, address));
+    IO_CHECK(check_element_size(client, element_size, address));
     std::vector<ChunkRecord> records;
     if (block == UNDEFINED_ADDRESS || count == 0) return records;
     const auto all = checked_mul(count, element_size);
@@ -122,7 +123,7 @@ Result<std::vector<ChunkRecord>> fixed_array(const FileReader& file, std::uint64
     const std::uint64_t page_elements = std::uint64_t{1} << page_bits;
     if (count <= page_elements) {
         TARQ_TRY(const Bytes elements, file.read_at(block + kPrefix, *all));
-        HDF5_CHECK(append_elements(elements, count, element_size, client == 1, grid, 0, block, records));
+        IO_CHECK(append_elements(elements, count, element_size, client == 1, grid, 0, block, records));
         return records;
     }
     // Paged: a bitmap of initialised pages (first page in the high bit), the
@@ -134,7 +135,7 @@ Result<std::vector<ChunkRecord>> fixed_array(const FileReader& file, std::uint64
         const std::uint64_t n = std::min(page_elements, count - p * page_elements);
         if (bitmap[p / 8] & (0x80u >> (p % 8))) {
             TARQ_TRY(const Bytes elements, file.read_at(page_at, n * element_size));
-            HDF5_CHECK(append_elements(elements, n, element_size, client == 1, grid, p * page_elements, page_at, records));
+            IO_CHECK(append_elements(elements, n, element_size, client == 1, grid, p * page_elements, page_at, records));
         }
         page_at += n * element_size + 4;
     }
@@ -161,7 +162,7 @@ public:
         page_bits_ = header[11];
         limit_ = std::min(le_uint_unchecked(header, 44, 8), grid_.total);
         const std::uint64_t index_block = le_uint_unchecked(header, 60, 8);
-        HDF5_CHECK(check_element_size(client_, element_size_, address));
+        IO_CHECK(check_element_size(client_, element_size_, address));
         if (max_bits == 0 || max_bits > 64 || !std::has_single_bit(min_elements_) ||
             !std::has_single_bit(min_pointers) || std::bit_width(min_elements_) - 1 > max_bits)
             return malformed("extensible array header", address);
@@ -175,7 +176,7 @@ public:
         const std::uint64_t size = 14 + index_elements * element_size_ + 8 * (direct_blocks + indirect);
         TARQ_TRY(const Bytes block, read_block(file_, index_block, size, "EAIB", "extensible array index block"));
         const ByteSpan bytes(block);
-        HDF5_CHECK(append(bytes.subspan(14, index_elements * element_size_), index_elements, index_block));
+        IO_CHECK(append(bytes.subspan(14, index_elements * element_size_), index_elements, index_block));
         const std::size_t blocks_at = 14 + index_elements * element_size_;
         std::uint64_t next_block = 0;  // of the direct data block addresses
         for (unsigned u = 0; u < super_blocks && next_ < limit_; ++u) {
@@ -184,12 +185,12 @@ public:
             if (u < direct_super_blocks) {
                 for (std::uint64_t b = 0; b < count && next_ < limit_; ++b, ++next_block) {
                     if (next_block >= direct_blocks) return malformed("extensible array index block", index_block);
-                    HDF5_CHECK(data_block(le_uint_unchecked(bytes, blocks_at + 8 * next_block, 8), elements));
+                    IO_CHECK(data_block(le_uint_unchecked(bytes, blocks_at + 8 * next_block, 8), elements));
                 }
                 continue;
             }
             const std::uint64_t super = le_uint_unchecked(bytes, blocks_at + 8 * (direct_blocks + u - direct_super_blocks), 8);
-            HDF5_CHECK(super_block(super, count, elements));
+            IO_CHECK(super_block(super, count, elements));
         }
         return std::move(records_);
     }
@@ -198,7 +199,7 @@ private:
     // Elements of blocks never written are skipped, their indices counted.
     Result<void> append(ByteSpan bytes, std::uint64_t count, std::uint64_t at) {
         const std::uint64_t n = std::min(count, limit_ - std::min(limit_, next_));
-        HDF5_CHECK(append_elements(bytes, n, element_size_, client_ == 1, grid_, next_, at, records_));
+        IO_CHECK(append_elements(bytes, n, element_size_, client_ == 1, grid_, next_, at, records_));
         next_ += count;
         return {};
     }
@@ -229,7 +230,7 @@ private:
         if (blocks > file_.size() / 8) return malformed("extensible array super block", address);
         TARQ_TRY(const Bytes block, read_block(file_, address, prefix + 8 * blocks, "EASB", "extensible array super block"));
         for (std::uint64_t b = 0; b < blocks && next_ < limit_; ++b)
-            HDF5_CHECK(data_block(le_uint_unchecked(block, prefix + 8 * b, 8), elements));
+            IO_CHECK(data_block(le_uint_unchecked(block, prefix + 8 * b, 8), elements));
         return {};
     }
 

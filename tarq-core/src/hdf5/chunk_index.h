@@ -8,7 +8,7 @@
 
 #include "hdf5/btree_v1.h"
 #include "hdf5/dataset_info.h"
-#include "hdf5/file_reader.h"
+#include "io/file_reader.h"
 #include "util/error.h"
 
 namespace tarq::hdf5 {

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "hdf5/bytes.h"
 #include "hdf5/dataspace.h"
 #include "hdf5/datatype.h"
 #include "hdf5/filter_pipeline.h"
@@ -27,7 +28,7 @@ Result<DatasetInfo> parse_dataset_header(const FileReader& file, std::uint64_t a
     DatasetInfo info;
     std::optional<Datatype> datatype;
     std::optional<StorageLayout> layout;
-    HDF5_CHECK(walk_object_header(file, address, [&](std::uint16_t type, std::uint8_t flags, ByteSpan data) -> Result<void> {
+    IO_CHECK(walk_object_header(file, address, [&](std::uint16_t type, std::uint8_t flags, ByteSpan data) -> Result<void> {
         switch (type) {
             case message_type::kDataspace: {
                 TARQ_TRY(info.dims, parse_dataspace(data));
@@ -56,7 +57,7 @@ Result<DatasetInfo> parse_dataset_header(const FileReader& file, std::uint64_t a
     if (!layout) return netcdf_error("No layout message in dataset object header");
     info.datatype = *datatype;
     info.layout = std::move(*layout);
-    HDF5_CHECK(check_chunking(info));
+    IO_CHECK(check_chunking(info));
     return info;
 }
 

@@ -6,33 +6,12 @@
 #include <variant>
 #include <vector>
 
+#include "io/element_type.h"
+
 namespace tarq {
 
 // The all-ones address: "no address" wherever an address may be undefined.
 inline constexpr std::uint64_t UNDEFINED_ADDRESS = 0xFFFFFFFFFFFFFFFFull;
-
-// Fixed-point types are named by size; Datatype::is_signed gives the sign.
-enum class ElementType { F32, F64, I16, I32, I64, Byte };
-
-// Datatype message (HDF5 format IV.A.2.d), reduced to what decoding needs.
-struct Datatype {
-    ElementType type = ElementType::Byte;
-    bool big_endian = false;
-    bool is_signed = false;  // fixed point only; strings are unsigned bytes
-};
-
-// Element size in bytes of a supported element type.
-[[nodiscard]] constexpr std::uint64_t element_size(ElementType type) noexcept {
-    switch (type) {
-        case ElementType::F32: return 4;
-        case ElementType::F64: return 8;
-        case ElementType::I16: return 2;
-        case ElementType::I32: return 4;
-        case ElementType::I64: return 8;
-        case ElementType::Byte: return 1;
-    }
-    return 1;
-}
 
 // Data Layout message (HDF5 format IV.A.2.i).
 struct ContiguousLayout {

@@ -1,14 +1,14 @@
 #include "hdf5/dataset_read.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <string>
 
 #include "hdf5/chunk_decode.h"
 #include "hdf5/chunk_index.h"
-#include "hdf5/scratch_buffer.h"
-#include "hdf5/dataspace.h"
+#include "hdf5/chunk_scratch.h"
+#include "io/checked.h"
+#include "io/convert.h"
 #include "util/huge_pages.h"
 
 namespace tarq::hdf5 {
@@ -99,8 +99,9 @@ void place_chunk(ByteSpan decoded, const std::vector<std::uint64_t>& origin, con
 // each to place(decoded, origin). `keep_shuffle` is the element size of a
 // final shuffle that place undoes itself (0: none).
 template <class Place>
-Result<void> read_chunks(const FileReader& file, const DatasetInfo& info, const ChunkedLayout& layout,
+Result<void> read_chunks(const FileReader& file, const Dataset& dataset, const ChunkedLayout& layout,
                          Selection selection, std::uint32_t keep_shuffle, Place&& place) {
+    const DatasetInfo& info = dataset.info();
     const std::uint64_t e = element_size(info.datatype.type);
     std::optional<std::uint64_t> chunk_elements = 1;
     for (const std::uint32_t c : layout.chunk_dims)
@@ -112,7 +113,7 @@ Result<void> read_chunks(const FileReader& file, const DatasetInfo& info, const 
         info.filters.begin(), info.filters.end(), [](const Filter& f) { return f.kind == FilterKind::Fletcher32; }));
     const std::uint64_t max_decoded = chunk_bytes + 4 * fletchers;
 
-    TARQ_TRY(const std::vector<ChunkRecord> records, collect_chunk_records(file, info, layout));
+    TARQ_TRY(const std::span<const ChunkRecord> records, dataset.chunk_records(file));
     ChunkScratch& scratch = thread_chunk_scratch();
     const std::size_t rank = info.dims.size();
     for (const ChunkRecord& record : records) {
@@ -136,14 +137,15 @@ Result<void> check_filters(const DatasetInfo& info) {
     return {};
 }
 
-Result<Bytes> read_chunked(const FileReader& file, const DatasetInfo& info, const ChunkedLayout& layout,
+Result<Bytes> read_chunked(const FileReader& file, const Dataset& dataset, const ChunkedLayout& layout,
                            Selection selection, std::optional<std::uint64_t> out_elements) {
-    HDF5_CHECK(check_filters(info));
+    const DatasetInfo& info = dataset.info();
+    IO_CHECK(check_filters(info));
     if (layout.btree_address == UNDEFINED_ADDRESS) return Bytes{};
     const std::uint64_t e = element_size(info.datatype.type);
     TARQ_TRY(const std::uint64_t out_bytes, checked_bytes(file, out_elements, e));
     Bytes out(static_cast<std::size_t>(out_bytes), 0);
-    HDF5_CHECK(read_chunks(file, info, layout, selection, 0, [&](const DecodedChunk& decoded, const auto& origin) {
+    IO_CHECK(read_chunks(file, dataset, layout, selection, 0, [&](const DecodedChunk& decoded, const auto& origin) {
         place_chunk(decoded.bytes, origin, layout.chunk_dims, info.dims, selection, e, out);
     }));
     return out;
@@ -159,78 +161,26 @@ Result<Bytes> read_contiguous(const FileReader& file, const ContiguousLayout& la
     return file.read_at(*at, end - begin);
 }
 
-template <class T>
-T load(const std::uint8_t* p, bool big_endian) {
-    using U = std::conditional_t<
-        sizeof(T) == 8, std::uint64_t,
-        std::conditional_t<sizeof(T) == 4, std::uint32_t,
-                           std::conditional_t<sizeof(T) == 2, std::uint16_t, std::uint8_t>>>;
-    U bits = 0;
-    std::memcpy(&bits, p, sizeof(U));
-    if ((std::endian::native == std::endian::big) != big_endian) bits = std::byteswap(bits);
-    return std::bit_cast<T>(bits);
-}
-
-
-// Converts whole elements of a decoded chunk to float64, undoing a shuffle the
-// decoder left for this pass.
-template <class T>
-void convert_elements(const DecodedChunk& chunk, std::uint64_t first, std::uint64_t count, bool big_endian,
-                      double* out) {
-    const std::uint8_t* p = chunk.bytes.data();
-    if (chunk.shuffle == 1) {
-        for (std::uint64_t i = 0; i < count; ++i) out[i] = static_cast<double>(load<T>(p + (first + i) * sizeof(T), big_endian));
-        return;
-    }
-    const std::size_t planes = chunk.bytes.size() / sizeof(T);
-    for (std::uint64_t i = 0; i < count; ++i) {
-        std::uint8_t element[sizeof(T)];
-        for (std::size_t b = 0; b < sizeof(T); ++b) element[b] = p[b * planes + first + i];
-        out[i] = static_cast<double>(load<T>(element, big_endian));
-    }
-}
-
-void convert_run(const DecodedChunk& chunk, const Datatype& datatype, std::uint64_t first, std::uint64_t count,
-                 double* out) {
-    const bool be = datatype.big_endian;
-    switch (datatype.type) {
-        case ElementType::F64: return convert_elements<double>(chunk, first, count, be, out);
-        case ElementType::F32: return convert_elements<float>(chunk, first, count, be, out);
-        case ElementType::I16:
-            if (datatype.is_signed) return convert_elements<std::int16_t>(chunk, first, count, be, out);
-            return convert_elements<std::uint16_t>(chunk, first, count, be, out);
-        case ElementType::I64:
-            // Magnitudes above 2^53 round to the nearest float64, as NumPy does.
-            if (datatype.is_signed) return convert_elements<std::int64_t>(chunk, first, count, be, out);
-            return convert_elements<std::uint64_t>(chunk, first, count, be, out);
-        case ElementType::I32:
-            if (datatype.is_signed) return convert_elements<std::int32_t>(chunk, first, count, be, out);
-            return convert_elements<std::uint32_t>(chunk, first, count, be, out);
-        case ElementType::Byte:
-            if (datatype.is_signed) return convert_elements<std::int8_t>(chunk, first, count, be, out);
-            return convert_elements<std::uint8_t>(chunk, first, count, be, out);
-    }
-}
-
 // The selection of a chunked dataset as float64: each chunk is inflated into
 // this thread's scratch, then unshuffled and converted straight into the
 // result in one pass. Elements no chunk holds stay 0.
-Result<std::vector<double>> read_chunked_f64(const FileReader& file, const DatasetInfo& info,
+Result<std::vector<double>> read_chunked_f64(const FileReader& file, const Dataset& dataset,
                                              const ChunkedLayout& layout, Selection selection,
                                              std::optional<std::uint64_t> out_elements) {
-    HDF5_CHECK(check_filters(info));
+    const DatasetInfo& info = dataset.info();
+    IO_CHECK(check_filters(info));
     if (layout.btree_address == UNDEFINED_ADDRESS) return std::vector<double>{};
     const std::uint64_t e = element_size(info.datatype.type);
     TARQ_TRY(const std::uint64_t out_bytes, checked_bytes(file, out_elements, e));
     std::vector<double> out = zeroed_field(static_cast<std::size_t>(out_bytes / e));
     const auto keep_shuffle = static_cast<std::uint32_t>(e);
-    HDF5_CHECK(read_chunks(file, info, layout, selection, keep_shuffle, [&](const DecodedChunk& decoded, const auto& origin) {
+    IO_CHECK(read_chunks(file, dataset, layout, selection, keep_shuffle, [&](const DecodedChunk& decoded, const auto& origin) {
         const std::uint64_t available = decoded.bytes.size() / e;
         for_each_run(origin, layout.chunk_dims, info.dims, selection,
                      [&](std::uint64_t in, std::uint64_t at, std::uint64_t count) {
                          // A short chunk places only the whole elements it holds.
                          if (in >= available) return false;
-                         convert_run(decoded, info.datatype, in, std::min(count, available - in), out.data() + at);
+                         convert_elements_f64(decoded.bytes, decoded.shuffle != 1, info.datatype, in, std::min(count, available - in), out.data() + at);
                          return true;
                      });
     }));
@@ -248,21 +198,31 @@ Result<std::vector<double>> read_contiguous_f64(const FileReader& file, const Co
     TARQ_TRY(const ByteSpan bytes, file.read_into(*at, end - begin, thread_chunk_scratch().stored));
     const std::uint64_t e = element_size(datatype.type);
     std::vector<double> out = zeroed_field(static_cast<std::size_t>(bytes.size() / e));
-    convert_run({bytes, 1}, datatype, 0, out.size(), out.data());
+    convert_elements_f64(bytes, false, datatype, 0, out.size(), out.data());
     return out;
 }
 
 }  // namespace
 
-Result<Bytes> read_dataset_bytes(const FileReader& file, const DatasetInfo& info) {
+Result<std::span<const ChunkRecord>> Dataset::chunk_records(const FileReader& file) const {
+    std::call_once(records_once_, [&] {
+        records_ = collect_chunk_records(file, info_, std::get<ChunkedLayout>(info_.layout));
+    });
+    if (!records_) return std::unexpected(records_.error());
+    return std::span<const ChunkRecord>(*records_);
+}
+
+Result<Bytes> read_dataset_bytes(const FileReader& file, const Dataset& dataset) {
+    const DatasetInfo& info = dataset.info();
     if (const auto* contiguous = std::get_if<ContiguousLayout>(&info.layout))
         return read_contiguous(file, *contiguous, 0, contiguous->size);
     const auto& chunked = std::get<ChunkedLayout>(info.layout);
     // A chunked dataset has at least one dimension.
-    return read_chunked(file, info, chunked, {0, info.dims[0]}, element_count(info.dims));
+    return read_chunked(file, dataset, chunked, {0, info.dims[0]}, element_count(info.dims));
 }
 
-Result<Bytes> read_dataset_slab(const FileReader& file, const DatasetInfo& info, std::uint64_t index) {
+Result<Bytes> read_dataset_slab(const FileReader& file, const Dataset& dataset, std::uint64_t index) {
+    const DatasetInfo& info = dataset.info();
     const std::uint64_t e = element_size(info.datatype.type);
     const auto slab = element_count(std::span(info.dims).subspan(info.dims.empty() ? 0 : 1));
     if (const auto* contiguous = std::get_if<ContiguousLayout>(&info.layout)) {
@@ -278,18 +238,20 @@ Result<Bytes> read_dataset_slab(const FileReader& file, const DatasetInfo& info,
     }
     const std::uint64_t first_dim = info.dims.empty() ? 1 : info.dims[0];
     if (index >= first_dim) return Bytes{};
-    return read_chunked(file, info, std::get<ChunkedLayout>(info.layout), {index, index + 1}, slab);
+    return read_chunked(file, dataset, std::get<ChunkedLayout>(info.layout), {index, index + 1}, slab);
 }
 
-Result<std::vector<double>> read_dataset_f64(const FileReader& file, const DatasetInfo& info) {
+Result<std::vector<double>> read_dataset_f64(const FileReader& file, const Dataset& dataset) {
+    const DatasetInfo& info = dataset.info();
     if (const auto* contiguous = std::get_if<ContiguousLayout>(&info.layout))
         return read_contiguous_f64(file, *contiguous, 0, contiguous->size, info.datatype);
-    return read_chunked_f64(file, info, std::get<ChunkedLayout>(info.layout), {0, info.dims[0]},
+    return read_chunked_f64(file, dataset, std::get<ChunkedLayout>(info.layout), {0, info.dims[0]},
                             element_count(info.dims));
 }
 
-Result<std::vector<double>> read_dataset_slab_f64(const FileReader& file, const DatasetInfo& info,
+Result<std::vector<double>> read_dataset_slab_f64(const FileReader& file, const Dataset& dataset,
                                                   std::uint64_t index) {
+    const DatasetInfo& info = dataset.info();
     const std::uint64_t e = element_size(info.datatype.type);
     const auto slab = element_count(std::span(info.dims).subspan(info.dims.empty() ? 0 : 1));
     if (const auto* contiguous = std::get_if<ContiguousLayout>(&info.layout)) {
@@ -303,13 +265,7 @@ Result<std::vector<double>> read_dataset_slab_f64(const FileReader& file, const 
     }
     const std::uint64_t first_dim = info.dims.empty() ? 1 : info.dims[0];
     if (index >= first_dim) return std::vector<double>{};
-    return read_chunked_f64(file, info, std::get<ChunkedLayout>(info.layout), {index, index + 1}, slab);
-}
-
-std::vector<double> convert_to_f64(ByteSpan bytes, const Datatype& datatype) {
-    std::vector<double> values(static_cast<std::size_t>(bytes.size() / element_size(datatype.type)));
-    convert_run({bytes, 1}, datatype, 0, values.size(), values.data());
-    return values;
+    return read_chunked_f64(file, dataset, std::get<ChunkedLayout>(info.layout), {index, index + 1}, slab);
 }
 
 }  // namespace tarq::hdf5

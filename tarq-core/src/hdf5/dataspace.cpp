@@ -24,16 +24,4 @@ Result<std::vector<std::uint64_t>> parse_dataspace_max(ByteSpan message) {
     return dims;
 }
 
-std::optional<std::uint64_t> element_count(std::span<const std::uint64_t> dims) noexcept {
-    for (const std::uint64_t d : dims)
-        if (d == 0) return 0;
-    std::uint64_t count = 1;
-    for (const std::uint64_t d : dims) {
-        const auto next = checked_mul(count, d);
-        if (!next) return std::nullopt;
-        count = *next;
-    }
-    return count;
-}
-
 }  // namespace tarq::hdf5

@@ -137,7 +137,7 @@ std::vector<ScaleAttachment> reference_list(const AttributeParts& attribute) {
 
 Result<std::vector<ScaleAttachment>> scale_attachments(const FileReader& file, std::uint64_t header) {
     std::vector<ScaleAttachment> entries;
-    HDF5_CHECK(walk_object_header(file, header, [&](std::uint16_t type, std::uint8_t, ByteSpan data) -> Result<void> {
+    IO_CHECK(walk_object_header(file, header, [&](std::uint16_t type, std::uint8_t, ByteSpan data) -> Result<void> {
         if (type != message_type::kAttribute) return {};
         const auto attribute = split_attribute(data);
         if (attribute && attribute->name == kReferenceList) entries = reference_list(*attribute);

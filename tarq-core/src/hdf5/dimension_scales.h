@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "hdf5/bytes.h"
-#include "hdf5/file_reader.h"
+#include "io/file_reader.h"
 #include "util/error.h"
 
 namespace tarq::hdf5 {

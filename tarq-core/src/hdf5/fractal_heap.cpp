@@ -75,7 +75,7 @@ Result<Bytes> read_from_direct_block(const FileReader& file, const FractalHeap& 
     TARQ_TRY(const Bytes signature, file.read_at(block, 4));
     if (!has_signature(signature, "FHDB"))
         return netcdf_error("Expected FHDB at " + hex_address(block) + ", got " + byte_list(signature));
-    HDF5_CHECK(verify_direct_block(file, heap, block, block_size));
+    IO_CHECK(verify_direct_block(file, heap, block, block_size));
     const auto start = checked_add(block, offset_in_block);
     if (!start) return netcdf_error("failed to fill whole buffer");
     return file.read_at(*start, length);
@@ -162,7 +162,7 @@ Result<Bytes> read_from_indirect_block(const FileReader& file, const FractalHeap
             entry_at += block_direct_rows * heap.table_width * direct_entry_size +
                         ((slot->row - block_direct_rows) * heap.table_width + slot->column) * 8;
         }
-        HDF5_CHECK(verify_indirect_block(file, heap, block, rows));
+        IO_CHECK(verify_indirect_block(file, heap, block, rows));
         TARQ_TRY(const std::uint64_t child, file.u64(block + entry_at));
         if (child == UNDEFINED_ADDRESS) return netcdf_error(not_found);
         if (direct)
@@ -196,8 +196,8 @@ Result<FractalHeap> read_fractal_heap(const FileReader& file, std::uint64_t addr
     // filter pipeline come before the checksum.
     const std::uint64_t filter_info = heap.io_filter_length > 0 ? 12u + heap.io_filter_length : 0;
     TARQ_TRY(const Bytes whole, file.read_at(address, kHeaderSize + filter_info + 4));
-    HDF5_CHECK(verify_checksum(whole, "fractal heap header", address));
-    HDF5_CHECK(check_doubling_table(heap, address));
+    IO_CHECK(verify_checksum(whole, "fractal heap header", address));
+    IO_CHECK(check_doubling_table(heap, address));
     derive_doubling_table(heap);
     return heap;
 }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "hdf5/btree_v2.h"
+#include "hdf5/bytes.h"
 #include "hdf5/dataset_info.h"
 #include "hdf5/fractal_heap.h"
 #include "hdf5/link_message.h"
@@ -33,7 +34,7 @@ Result<MemberTable> read_link_messages(const FileReader& file, std::uint64_t add
     MemberTable members;
     LinkInfo info;
     const auto walk = v2_header ? walk_v2_object_header : walk_object_header;
-    HDF5_CHECK(walk(file, address, [&](std::uint16_t type, std::uint8_t, ByteSpan data) -> Result<void> {
+    IO_CHECK(walk(file, address, [&](std::uint16_t type, std::uint8_t, ByteSpan data) -> Result<void> {
         if (type == message_type::kLinkInfo) parse_link_info(data, info);
         if (type == message_type::kLink) {
             if (auto link = parse_link_message(data)) members.insert_or_assign(std::move(link->name), link->address);

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "hdf5/file_reader.h"
 #include "hdf5/member_table.h"
+#include "io/file_reader.h"
 #include "util/error.h"
 
 namespace tarq::hdf5 {

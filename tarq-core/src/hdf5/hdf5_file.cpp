@@ -10,7 +10,6 @@
 #include "hdf5/dataset_header.h"
 #include "hdf5/dataset_read.h"
 #include "hdf5/dimension_scales.h"
-#include "hdf5/file_reader.h"
 #include "hdf5/group_links.h"
 #include "hdf5/member_table.h"
 #include "hdf5/superblock.h"
@@ -19,7 +18,7 @@
 namespace tarq {
 
 using hdf5::AttributeTable;
-using hdf5::FileReader;
+using hdf5::Dataset;
 using hdf5::MemberTable;
 
 struct Hdf5File::State {
@@ -29,12 +28,28 @@ struct Hdf5File::State {
     MemberTable members;                  // immutable after open
     AttributeTable attributes;            // immutable after open
     mutable std::mutex cache_mutex;       // guards the two caches below
-    mutable std::unordered_map<std::string, DatasetInfo> dataset_cache;
+    mutable std::unordered_map<std::string, std::shared_ptr<const Dataset>> dataset_cache;
     mutable std::unordered_map<std::string, AttributeTable> member_attributes;
     // Dimension scales of each dataset (by object header address), gathered
     // from every member's REFERENCE_LIST on first use; immutable after that.
     mutable std::once_flag scales_once;
     mutable std::unordered_map<std::uint64_t, std::vector<std::uint64_t>> scales;
+
+    // The cached description of a root member; the first caller to insert
+    // one wins, so that every read shares its chunk records.
+    Result<std::shared_ptr<const Dataset>> dataset(std::string_view name) const {
+        const std::string key(name);
+        {
+            const std::lock_guard lock(cache_mutex);
+            if (const auto hit = dataset_cache.find(key); hit != dataset_cache.end()) return hit->second;
+        }
+        const auto member = members.find(key);
+        if (member == members.end()) return fail(ErrorKind::VarNotFound, key);
+        TARQ_TRY(DatasetInfo info, hdf5::parse_dataset_header(file, member->second));
+        auto parsed = std::make_shared<const Dataset>(std::move(info));
+        const std::lock_guard lock(cache_mutex);
+        return dataset_cache.try_emplace(key, std::move(parsed)).first->second;
+    }
 };
 
 Hdf5File::Hdf5File(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -44,6 +59,10 @@ Hdf5File::~Hdf5File() = default;
 
 Result<Hdf5File> Hdf5File::open(std::string_view path) {
     TARQ_TRY(FileReader file, FileReader::open(path));
+    return open(std::move(file));
+}
+
+Result<Hdf5File> Hdf5File::open(FileReader file) {
     TARQ_TRY(const hdf5::RootGroup root, hdf5::locate_root_group(file));
     auto state = std::make_unique<State>(std::move(file));
     const FileReader& reader = state->file;
@@ -61,17 +80,8 @@ Result<Hdf5File> Hdf5File::open(std::string_view path) {
 }
 
 Result<DatasetInfo> Hdf5File::dataset_info(std::string_view name) const {
-    const std::string key(name);
-    {
-        const std::lock_guard lock(state_->cache_mutex);
-        if (const auto hit = state_->dataset_cache.find(key); hit != state_->dataset_cache.end()) return hit->second;
-    }
-    const auto member = state_->members.find(key);
-    if (member == state_->members.end()) return fail(ErrorKind::VarNotFound, key);
-    TARQ_TRY(DatasetInfo info, hdf5::parse_dataset_header(state_->file, member->second));
-    const std::lock_guard lock(state_->cache_mutex);
-    state_->dataset_cache.insert_or_assign(key, info);
-    return info;
+    TARQ_TRY(const std::shared_ptr<const Dataset> dataset, state_->dataset(name));
+    return dataset->info();
 }
 
 Result<std::vector<std::uint64_t>> Hdf5File::shape(std::string_view name) const {
@@ -99,25 +109,32 @@ auto naming_memory_failure(std::string_view name, const DatasetInfo& info, Read 
 }  // namespace
 
 Result<std::vector<std::uint8_t>> Hdf5File::read_bytes(std::string_view name) const {
-    TARQ_TRY(const DatasetInfo info, dataset_info(name));
-    return naming_memory_failure(name, info, [&] { return hdf5::read_dataset_bytes(state_->file, info); });
+    TARQ_TRY(const std::shared_ptr<const Dataset> dataset, state_->dataset(name));
+    return naming_memory_failure(name, dataset->info(),
+                                 [&] { return hdf5::read_dataset_bytes(state_->file, *dataset); });
 }
 
 Result<std::vector<double>> Hdf5File::read_f64(std::string_view name) const {
-    TARQ_TRY(const DatasetInfo info, dataset_info(name));
-    return naming_memory_failure(name, info, [&]() -> Result<std::vector<double>> {
-        return hdf5::read_dataset_f64(state_->file, info);
+    TARQ_TRY(const std::shared_ptr<const Dataset> dataset, state_->dataset(name));
+    return naming_memory_failure(name, dataset->info(), [&]() -> Result<std::vector<double>> {
+        return hdf5::read_dataset_f64(state_->file, *dataset);
     });
 }
 
 Result<std::vector<double>> Hdf5File::read_f64_slab(std::string_view name, std::uint64_t index) const {
-    TARQ_TRY(const DatasetInfo info, dataset_info(name));
-    return naming_memory_failure(name, info, [&]() -> Result<std::vector<double>> {
-        return hdf5::read_dataset_slab_f64(state_->file, info, index);
+    TARQ_TRY(const std::shared_ptr<const Dataset> dataset, state_->dataset(name));
+    return naming_memory_failure(name, dataset->info(), [&]() -> Result<std::vector<double>> {
+        return hdf5::read_dataset_slab_f64(state_->file, *dataset, index);
     });
 }
 
-std::optional<std::vector<std::uint64_t>> Hdf5File::dimension_scales(std::string_view name) const {
+std::optional<std::uint64_t> Hdf5File::dimension_size(std::string_view name) const {
+    const auto dims = shape(name);
+    if (!dims || dims->size() != 1) return std::nullopt;
+    return dims->front();
+}
+
+std::optional<DimensionIds> Hdf5File::dimension_ids(std::string_view name) const {
     std::call_once(state_->scales_once, [&] {
         for (const auto& [member_name, header] : state_->members) {
             const auto attachments = hdf5::scale_attachments(state_->file, header);
@@ -135,7 +152,10 @@ std::optional<std::vector<std::uint64_t>> Hdf5File::dimension_scales(std::string
     if (member == state_->members.end()) return std::nullopt;
     const auto found = state_->scales.find(member->second);
     if (found == state_->scales.end()) return std::nullopt;
-    return found->second;
+    DimensionIds ids;
+    for (const std::uint64_t scale : found->second)
+        ids.push_back(scale == UNDEFINED_ADDRESS ? std::nullopt : std::optional(scale));
+    return ids;
 }
 
 Result<double> Hdf5File::attr_f64(std::string_view name) const {

@@ -10,8 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "hdf5/attr_value.h"
 #include "hdf5/dataset_info.h"
+#include "io/dimension_ids.h"
+#include "io/file_reader.h"
 #include "util/error.h"
 
 namespace tarq {
@@ -22,11 +23,15 @@ public:
     // group's member and attribute tables.
     [[nodiscard]] static Result<Hdf5File> open(std::string_view path);
 
+    // The same, for a file already open.
+    [[nodiscard]] static Result<Hdf5File> open(FileReader file);
+
     Hdf5File(Hdf5File&&) noexcept;
     Hdf5File& operator=(Hdf5File&&) noexcept;
     ~Hdf5File();
 
-    // Parsed description of a root member, cached per name.
+    // Parsed description of a root member, cached per name with the
+    // member's chunk records once a read has walked them.
     [[nodiscard]] Result<DatasetInfo> dataset_info(std::string_view name) const;
 
     [[nodiscard]] Result<std::vector<std::uint64_t>> shape(std::string_view name) const;
@@ -45,11 +50,15 @@ public:
     [[nodiscard]] Result<std::vector<double>> read_f64_slab(std::string_view name,
                                                             std::uint64_t index) const;
 
+    // The length of a one-dimensional root member, which is how netCDF-4
+    // keeps a dimension of that name.
+    [[nodiscard]] std::optional<std::uint64_t> dimension_size(std::string_view name) const;
+
     // For each dimension of a root dataset, the object header address of the
-    // dimension scale attached to it (UNDEFINED_ADDRESS where none is), as
-    // netCDF-4 records a variable's dimensions; nothing when the dataset has
-    // no scales attached or the file records none.
-    [[nodiscard]] std::optional<std::vector<std::uint64_t>> dimension_scales(std::string_view name) const;
+    // dimension scale attached to it (nothing where none is), as netCDF-4
+    // records a variable's dimensions; nothing when the dataset has no
+    // scales attached or the file records none.
+    [[nodiscard]] std::optional<DimensionIds> dimension_ids(std::string_view name) const;
 
     // A root group attribute as float64.
     [[nodiscard]] Result<double> attr_f64(std::string_view name) const;

@@ -7,7 +7,7 @@
 #include <span>
 
 #include "hdf5/bytes.h"
-#include "hdf5/scratch_buffer.h"
+#include "hdf5/chunk_scratch.h"
 #include "util/error.h"
 
 namespace tarq::hdf5 {

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "hdf5/bytes.h"
-#include "hdf5/file_reader.h"
+#include "io/file_reader.h"
 #include "util/error.h"
 
 namespace tarq::hdf5 {

@@ -50,7 +50,7 @@ Result<void> walk_v1(const FileReader& file, std::uint64_t address, const Messag
     TARQ_TRY(const std::uint32_t header_size, file.u32(address + 8));
     TARQ_TRY(Bytes first, file.read_at(address + 16, header_size));
     BlockGuard guard;
-    HDF5_CHECK(guard.enter(address + 16));
+    IO_CHECK(guard.enter(address + 16));
     std::vector<MessageBlock> stack;
     stack.push_back({std::move(first), 0});
     while (!stack.empty()) {
@@ -73,14 +73,14 @@ Result<void> walk_v1(const FileReader& file, std::uint64_t address, const Messag
         const ByteSpan data = bytes.subspan(start, length);
         if (type == message_type::kContinuation && length >= 16) {
             if (const auto next = parse_continuation(data)) {
-                HDF5_CHECK(guard.enter(next->offset));
+                IO_CHECK(guard.enter(next->offset));
                 TARQ_TRY(Bytes continued, file.read_at(next->offset, next->length));
                 stack.push_back({std::move(continued), 0});
             }
             continue;
         }
         if (length == 0) continue;
-        HDF5_CHECK(visit(type, flags, data));
+        IO_CHECK(visit(type, flags, data));
     }
     return {};
 }
@@ -103,10 +103,10 @@ Result<void> walk_v2(const FileReader& file, std::uint64_t address, const Messag
     const auto checked_size = checked_add(prefix_size + 4, chunk_size);
     if (!checked_size) return netcdf_error("Object header at " + hex_address(address) + " claims too many bytes");
     TARQ_TRY(const Bytes whole, file.read_at(address, *checked_size));
-    HDF5_CHECK(verify_checksum(whole, "object header", address));
+    IO_CHECK(verify_checksum(whole, "object header", address));
     Bytes first(whole.begin() + static_cast<std::ptrdiff_t>(prefix_size), whole.end() - 4);
     BlockGuard guard;
-    HDF5_CHECK(guard.enter(size_field + size_width));
+    IO_CHECK(guard.enter(size_field + size_width));
     std::vector<MessageBlock> stack;
     stack.push_back({std::move(first), 0});
     while (!stack.empty()) {
@@ -131,18 +131,18 @@ Result<void> walk_v2(const FileReader& file, std::uint64_t address, const Messag
         if (type == 0 && length == 0) continue;
         const ByteSpan data = bytes.subspan(start, length);
         if (type != message_type::kContinuation) {
-            HDF5_CHECK(visit(type, flags, data));
+            IO_CHECK(visit(type, flags, data));
             continue;
         }
         const auto next = parse_continuation(data);
         if (!next) continue;
         TARQ_TRY(const Bytes signature, file.read_at(next->offset, 4));
         if (!has_signature(signature, "OCHK")) continue;
-        HDF5_CHECK(guard.enter(next->offset));
+        IO_CHECK(guard.enter(next->offset));
         // The block's last 4 bytes are its checksum.
         if (next->length < 8) return netcdf_error("Object header continuation at " + hex_address(next->offset) + " is too short");
         TARQ_TRY(const Bytes block_bytes, file.read_at(next->offset, next->length));
-        HDF5_CHECK(verify_checksum(block_bytes, "object header continuation block", next->offset));
+        IO_CHECK(verify_checksum(block_bytes, "object header continuation block", next->offset));
         stack.push_back({Bytes(block_bytes.begin() + 4, block_bytes.end() - 4), 0});
     }
     return {};

@@ -4,6 +4,7 @@
 #include <string>
 #include <tuple>
 
+#include "hdf5/bytes.h"
 #include "hdf5/checksum.h"
 #include "hdf5/object_header.h"
 
@@ -30,7 +31,7 @@ Result<RootGroup> root_from_v1_header(const FileReader& file, std::uint64_t head
     RootGroup root{header, false, true, UNDEFINED_ADDRESS, UNDEFINED_ADDRESS};
     bool found = false;
     bool link_info = false;
-    HDF5_CHECK(walk_object_header(file, header, [&](std::uint16_t type, std::uint8_t, ByteSpan data) -> Result<void> {
+    IO_CHECK(walk_object_header(file, header, [&](std::uint16_t type, std::uint8_t, ByteSpan data) -> Result<void> {
         if (type == message_type::kLinkInfo) link_info = true;
         if (type == message_type::kSymbolTable && data.size() >= 16) {
             root.btree_address = le_uint_unchecked(data, 0, 8);
@@ -53,7 +54,7 @@ Result<RootGroup> root_from_v1_header(const FileReader& file, std::uint64_t head
 Result<RootGroup> locate_from_v0(const FileReader& file, std::uint8_t version) {
     TARQ_TRY(const std::uint8_t offset_size, file.u8(13));
     TARQ_TRY(const std::uint8_t length_size, file.u8(14));
-    HDF5_CHECK(check_sizes(offset_size, length_size));
+    IO_CHECK(check_sizes(offset_size, length_size));
     const std::uint64_t s = version == 0 ? 0 : 4;
     // Base, free-space, end-of-file, driver information addresses and the
     // root entry's link name offset: unused, but they must be present.
@@ -70,10 +71,10 @@ Result<RootGroup> locate_from_v0(const FileReader& file, std::uint8_t version) {
 Result<RootGroup> locate_from_v2(const FileReader& file) {
     TARQ_TRY(const std::uint8_t offset_size, file.u8(9));
     TARQ_TRY(const std::uint8_t length_size, file.u8(10));
-    HDF5_CHECK(check_sizes(offset_size, length_size));
+    IO_CHECK(check_sizes(offset_size, length_size));
     // Base, superblock extension and end-of-file addresses: unused.
     TARQ_TRY(const Bytes superblock, file.read_at(0, 48));
-    HDF5_CHECK(verify_checksum(superblock, "superblock", 0));
+    IO_CHECK(verify_checksum(superblock, "superblock", 0));
     const std::uint64_t header = le_uint_unchecked(superblock, 36, 8);
     return RootGroup{header, true, false, UNDEFINED_ADDRESS, UNDEFINED_ADDRESS};
 }

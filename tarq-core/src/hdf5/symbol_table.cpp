@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "hdf5/btree_v1.h"
+#include "hdf5/bytes.h"
 #include "hdf5/dataset_info.h"
 #include "hdf5/local_heap.h"
 
@@ -45,7 +46,7 @@ Result<MemberTable> read_symbol_table_group(const FileReader& file, std::uint64_
     TARQ_TRY(const Bytes heap, read_local_heap_data(file, heap_address));
     TARQ_TRY(const std::vector<std::uint64_t> nodes, collect_group_nodes(file, btree_address));
     MemberTable members;
-    for (const std::uint64_t node : nodes) HDF5_CHECK(read_symbol_node(file, node, heap, members));
+    for (const std::uint64_t node : nodes) IO_CHECK(read_symbol_node(file, node, heap, members));
     return members;
 }
 

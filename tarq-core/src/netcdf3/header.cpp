@@ -7,16 +7,13 @@
 #include <string>
 #include <utility>
 
-#include "hdf5/dataset_read.h"
+#include "io/checked.h"
+#include "io/convert.h"
+#include "io/io_error.h"
 
 namespace tarq::netcdf3 {
 
 namespace {
-
-using hdf5::Bytes;
-using hdf5::ByteSpan;
-using hdf5::checked_add;
-using hdf5::checked_mul;
 
 constexpr std::uint32_t kAbsent = 0x00;
 constexpr std::uint32_t kDimensionTag = 0x0A;
@@ -26,7 +23,7 @@ constexpr std::uint32_t kAttributeTag = 0x0C;
 constexpr std::uint64_t kFirstHeaderRead = 64 * 1024;
 
 std::unexpected<TarqError> malformed(const std::string& what) {
-    return hdf5::netcdf_error("Malformed netCDF classic header: " + what);
+    return netcdf_error("Malformed netCDF classic header: " + what);
 }
 
 std::uint64_t padded4(std::uint64_t n) { return (n + 3) / 4 * 4; }
@@ -40,7 +37,7 @@ public:
         : bytes_(bytes), version_(version), file_size_(file_size) {}
 
     std::optional<std::uint64_t> uint(std::size_t width) {
-        if (!hdf5::fits(bytes_.size(), at_, width)) {
+        if (!fits(bytes_.size(), at_, width)) {
             exhausted_ = true;
             return std::nullopt;
         }
@@ -56,7 +53,7 @@ public:
     std::optional<std::uint64_t> offset() { return uint(version_ == 1 ? 4 : 8); }
 
     std::optional<ByteSpan> take(std::uint64_t n) {
-        if (!hdf5::fits(bytes_.size(), at_, n)) {
+        if (!fits(bytes_.size(), at_, n)) {
             exhausted_ = true;
             return std::nullopt;
         }
@@ -68,7 +65,7 @@ public:
     // A count of items of at least min_bytes each must fit in the file.
     [[nodiscard]] bool plausible(std::uint64_t count, std::uint64_t min_bytes) const {
         const auto need = checked_mul(count, min_bytes);
-        return need && hdf5::fits(file_size_, at_, *need);
+        return need && fits(file_size_, at_, *need);
     }
 
     [[nodiscard]] bool exhausted() const { return exhausted_; }
@@ -124,7 +121,7 @@ Result<std::string> read_name(Cursor& in) {
         return malformed("name of " + std::to_string(*length) + " bytes");
     const auto bytes = in.take(padded4(*length));
     if (!bytes) return malformed("truncated");
-    return hdf5::utf8_lossy(bytes->first(*length));
+    return utf8_lossy(bytes->first(*length));
 }
 
 // The value as the HDF5 reader keeps the same attribute of a netCDF-4 file:
@@ -135,7 +132,7 @@ AttrValue attribute_value(const Datatype& type, ByteSpan values) {
     const std::uint64_t size = element_size(type.type);
     std::optional<double> first;
     if (type.type != ElementType::Byte && values.size() >= size)
-        first = hdf5::convert_to_f64(values.first(size), type).front();
+        first = convert_to_f64(values.first(size), type).front();
     if (first) {
         if (type.type == ElementType::F64) return AttrValue{*first, first};
         if (type.type == ElementType::F32) return AttrValue{static_cast<float>(*first), first};
@@ -144,7 +141,7 @@ AttrValue attribute_value(const Datatype& type, ByteSpan values) {
         if (type.type == ElementType::I32) return AttrValue{*first, first};
     }
     // Text loses its trailing NULs, as in the HDF5 reader.
-    return AttrValue{hdf5::strip_trailing_nuls(hdf5::utf8_lossy(values)), first};
+    return AttrValue{strip_trailing_nuls(utf8_lossy(values)), first};
 }
 
 Result<std::vector<Attribute>> read_attributes(Cursor& in) {
@@ -246,7 +243,7 @@ Result<std::vector<Variable>> read_variables(Cursor& in, const std::vector<Dimen
         const auto begin = in.offset();
         if (!vsize || !begin) return malformed("truncated");
         var.begin = *begin;
-        HDF5_CHECK(shape_variable(var, ids, dimensions, numrecs));
+        IO_CHECK(shape_variable(var, ids, dimensions, numrecs));
         var.dimension_ids = std::move(ids);
         variables.push_back(std::move(var));
     }
@@ -298,7 +295,7 @@ Result<void> check_extents(const Header& header, std::uint64_t header_end) {
         if (var.slab_bytes == 0) continue;
         (var.is_record ? in_record : fixed).push_back({var.begin, *end, "'" + var.name + "'"});
     }
-    HDF5_CHECK(check_disjoint(in_record));
+    IO_CHECK(check_disjoint(in_record));
     for (const Extent& e : in_record)
         if (e.end - records_begin > header.record_bytes) return malformed("data of " + e.name + " overlap the next record");
     if (!in_record.empty()) {
@@ -358,12 +355,12 @@ bool has_classic_magic(ByteSpan first_bytes) noexcept {
     return first_bytes.size() >= 4 && std::memcmp(first_bytes.data(), "CDF", 3) == 0;
 }
 
-Result<Header> read_header(const hdf5::FileReader& file) {
+Result<Header> read_header(const FileReader& file) {
     TARQ_TRY(const Bytes magic, file.read_at(0, 4));
-    if (!has_classic_magic(magic)) return hdf5::netcdf_error("Not a netCDF classic file");
+    if (!has_classic_magic(magic)) return netcdf_error("Not a netCDF classic file");
     const std::uint8_t version = magic[3];
     if (version != 1 && version != 2 && version != 5)
-        return hdf5::netcdf_error("Unsupported netCDF classic format version " + std::to_string(version));
+        return netcdf_error("Unsupported netCDF classic format version " + std::to_string(version));
     // The header's size is known only once it is parsed: read a first part
     // and, while the parse runs past it, twice as much.
     std::uint64_t length = std::min(file.size(), kFirstHeaderRead);

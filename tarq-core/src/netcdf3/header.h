@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "hdf5/attr_value.h"
-#include "hdf5/bytes.h"
-#include "hdf5/dataset_info.h"
-#include "hdf5/file_reader.h"
+#include "io/attr_value.h"
+#include "io/bytes.h"
+#include "io/element_type.h"
+#include "io/file_reader.h"
 #include "util/error.h"
 
 namespace tarq::netcdf3 {
@@ -62,11 +62,11 @@ struct Header {
 };
 
 // True when the first bytes are "CDF" followed by any version byte.
-[[nodiscard]] bool has_classic_magic(hdf5::ByteSpan first_bytes) noexcept;
+[[nodiscard]] bool has_classic_magic(ByteSpan first_bytes) noexcept;
 
 // Reads and checks the header: versions 1, 2 and 5, at most one record
 // dimension (first in every variable that uses it), data of different
 // variables that do not overlap each other or the header.
-[[nodiscard]] Result<Header> read_header(const hdf5::FileReader& file);
+[[nodiscard]] Result<Header> read_header(const FileReader& file);
 
 }  // namespace tarq::netcdf3

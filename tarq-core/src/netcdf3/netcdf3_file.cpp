@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "hdf5/dataset_read.h"
-#include "hdf5/file_reader.h"
+#include "io/checked.h"
+#include "io/convert.h"
+#include "io/file_reader.h"
+#include "io/io_error.h"
 #include "netcdf3/header.h"
 
 namespace tarq {
 
-using hdf5::Bytes;
-using hdf5::FileReader;
 using netcdf3::Variable;
 
 struct Netcdf3File::State {
@@ -30,8 +30,8 @@ struct Netcdf3File::State {
 
     // Offset of record `index` of a record variable.
     std::optional<std::uint64_t> record_at(const Variable& var, std::uint64_t index) const {
-        const auto skip = hdf5::checked_mul(index, header.record_bytes);
-        return skip ? hdf5::checked_add(var.begin, *skip) : std::nullopt;
+        const auto skip = checked_mul(index, header.record_bytes);
+        return skip ? checked_add(var.begin, *skip) : std::nullopt;
     }
 
     Result<Bytes> whole(const Variable& var) const {
@@ -40,7 +40,7 @@ struct Netcdf3File::State {
         if (records == 0 || var.slab_bytes == 0) return Bytes{};
         // Every record must be in the file before the output is allocated.
         const auto last = record_at(var, records - 1);
-        if (!last || !hdf5::fits(file.size(), *last, var.slab_bytes)) return hdf5::netcdf_error("failed to fill whole buffer");
+        if (!last || !fits(file.size(), *last, var.slab_bytes)) return netcdf_error("failed to fill whole buffer");
         if (header.record_bytes == var.slab_bytes) return file.read_at(var.begin, records * var.slab_bytes);
         Bytes out;
         out.reserve(static_cast<std::size_t>(records * var.slab_bytes));
@@ -55,12 +55,12 @@ struct Netcdf3File::State {
         if (var.is_record) {
             if (index >= header.numrecs) return Bytes{};
             const auto at = record_at(var, index);
-            if (!at) return hdf5::netcdf_error("failed to fill whole buffer");
+            if (!at) return netcdf_error("failed to fill whole buffer");
             return file.read_at(*at, var.slab_bytes);
         }
         if (!var.shape.empty() && var.shape[0] == 0) return Bytes{};
         const std::uint64_t slab_bytes = var.shape.empty() ? var.slab_bytes : var.slab_bytes / var.shape[0];
-        const auto begin = hdf5::checked_mul(index, slab_bytes);
+        const auto begin = checked_mul(index, slab_bytes);
         if (!begin || *begin >= var.slab_bytes) return Bytes{};
         return file.read_at(var.begin + *begin, std::min(slab_bytes, var.slab_bytes - *begin));
     }
@@ -73,6 +73,10 @@ Netcdf3File::~Netcdf3File() = default;
 
 Result<Netcdf3File> Netcdf3File::open(std::string_view path) {
     TARQ_TRY(FileReader file, FileReader::open(path));
+    return open(std::move(file));
+}
+
+Result<Netcdf3File> Netcdf3File::open(FileReader file) {
     TARQ_TRY(netcdf3::Header header, netcdf3::read_header(file));
     return Netcdf3File(std::make_unique<State>(std::move(file), std::move(header)));
 }
@@ -90,13 +94,13 @@ Result<std::vector<std::uint8_t>> Netcdf3File::read_bytes(std::string_view name)
 Result<std::vector<double>> Netcdf3File::read_f64(std::string_view name) const {
     TARQ_TRY(const Variable* var, state_->find(name));
     TARQ_TRY(const Bytes bytes, state_->whole(*var));
-    return hdf5::convert_to_f64(bytes, var->datatype);
+    return convert_to_f64(bytes, var->datatype);
 }
 
 Result<std::vector<double>> Netcdf3File::read_f64_slab(std::string_view name, std::uint64_t index) const {
     TARQ_TRY(const Variable* var, state_->find(name));
     TARQ_TRY(const Bytes bytes, state_->slab(*var, index));
-    return hdf5::convert_to_f64(bytes, var->datatype);
+    return convert_to_f64(bytes, var->datatype);
 }
 
 Result<double> Netcdf3File::attr_f64(std::string_view name) const {
@@ -121,10 +125,10 @@ std::optional<std::uint64_t> Netcdf3File::dimension_size(std::string_view name) 
     return std::nullopt;
 }
 
-std::optional<std::vector<std::uint64_t>> Netcdf3File::dimension_ids(std::string_view name) const {
+std::optional<DimensionIds> Netcdf3File::dimension_ids(std::string_view name) const {
     const auto var = state_->find(name);
     if (!var) return std::nullopt;
-    return (*var)->dimension_ids;
+    return DimensionIds((*var)->dimension_ids.begin(), (*var)->dimension_ids.end());
 }
 
 std::vector<std::string> Netcdf3File::member_names() const {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "io/dimension_ids.h"
+#include "io/file_reader.h"
 #include "util/error.h"
 
 namespace tarq {
@@ -18,6 +20,9 @@ namespace tarq {
 class Netcdf3File {
 public:
     [[nodiscard]] static Result<Netcdf3File> open(std::string_view path);
+
+    // The same, for a file already open.
+    [[nodiscard]] static Result<Netcdf3File> open(FileReader file);
 
     Netcdf3File(Netcdf3File&&) noexcept;
     Netcdf3File& operator=(Netcdf3File&&) noexcept;
@@ -46,9 +51,9 @@ public:
     // The length of a named dimension (the record count for the record one).
     [[nodiscard]] std::optional<std::uint64_t> dimension_size(std::string_view name) const;
 
-    // The ids of a variable's dimensions (equal ids, the same dimension);
-    // nothing when there is no such variable.
-    [[nodiscard]] std::optional<std::vector<std::uint64_t>> dimension_ids(std::string_view name) const;
+    // The ids of a variable's dimensions, every one recorded (equal ids, the
+    // same dimension); nothing when there is no such variable.
+    [[nodiscard]] std::optional<DimensionIds> dimension_ids(std::string_view name) const;
 
     // Sorted variable and global attribute names, for tests and the fuzz target.
     [[nodiscard]] std::vector<std::string> member_names() const;

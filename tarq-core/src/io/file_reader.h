@@ -3,13 +3,14 @@
 // read-only. Reads from several threads never share a file position.
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
-#include "hdf5/bytes.h"
-#include "hdf5/scratch_buffer.h"
+#include "io/bytes.h"
+#include "io/scratch_buffer.h"
 #include "util/error.h"
 
-namespace tarq::hdf5 {
+namespace tarq {
 
 class FileReader {
 public:
@@ -44,4 +45,4 @@ private:
     std::uint64_t size_;
 };
 
-}  // namespace tarq::hdf5
+}  // namespace tarq

@@ -1,5 +1,5 @@
 #pragma once
-// The value of one root group attribute as the attribute table keeps it.
+// The value of one attribute (global or of a variable) as both readers keep it.
 
 #include <cstdint>
 #include <optional>

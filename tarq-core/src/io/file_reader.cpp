@@ -1,4 +1,4 @@
-#include "hdf5/file_reader.h"
+#include "io/file_reader.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,9 @@
 #include <string>
 #include <utility>
 
-namespace tarq::hdf5 {
+#include "io/io_error.h"
+
+namespace tarq {
 
 namespace {
 
@@ -80,14 +82,14 @@ Result<void> FileReader::fill(std::uint64_t offset, std::span<std::uint8_t> out)
 Result<Bytes> FileReader::read_at(std::uint64_t offset, std::uint64_t count) const {
     if (!fits(size_, offset, count)) return netcdf_error(kShortRead);
     Bytes buffer(static_cast<std::size_t>(count));
-    HDF5_CHECK(fill(offset, buffer));
+    IO_CHECK(fill(offset, buffer));
     return buffer;
 }
 
 Result<ByteSpan> FileReader::read_into(std::uint64_t offset, std::uint64_t count, ScratchBuffer& buffer) const {
     if (!fits(size_, offset, count)) return netcdf_error(kShortRead);
     const std::span<std::uint8_t> out = buffer.take(static_cast<std::size_t>(count));
-    HDF5_CHECK(fill(offset, out));
+    IO_CHECK(fill(offset, out));
     return ByteSpan(out);
 }
 
@@ -106,4 +108,4 @@ Result<std::uint16_t> FileReader::u16(std::uint64_t offset) const { return read_
 Result<std::uint32_t> FileReader::u32(std::uint64_t offset) const { return read_le<std::uint32_t>(*this, offset); }
 Result<std::uint64_t> FileReader::u64(std::uint64_t offset) const { return read_le<std::uint64_t>(*this, offset); }
 
-}  // namespace tarq::hdf5
+}  // namespace tarq
