@@ -133,7 +133,6 @@ def _select_times(entries: list[_TimeEntry], times: Any) -> list[_TimeEntry]:
     return chosen
 
 
-
 @dataclass
 class _Request:
     infos: list[_FileInfo]

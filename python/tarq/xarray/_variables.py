@@ -92,7 +92,6 @@ def _plan(request: _Request, name: str, options: dict[str, Any], need_levels: bo
     return _Plan(name, tuple(options.items()), description, units, dims, shape, component, vertical, levels)
 
 
-
 def _time_position(plan: _Plan) -> int:
     """Where Time goes among the plan's dimensions: after the component's."""
     return 0 if plan.component is None else 1
