@@ -18,9 +18,9 @@ from tarq.xarray._variables import _Plan, _time_position
 class _OpenFiles:
     """Open files of this process, by path, for the blocks it computes.
 
-    Blocks of one file share its derived fields (a file's cache is bounded by
-    its own budget, however many times it serves), and the file is read open
-    only once; the least recently used files are closed beyond a small count.
+    The blocks of one file share one open file and its derived fields: its
+    cache stays within its own budget however many times it serves, so a file
+    stays open until it is the least recently used beyond a small count.
     Rebuilt after a fork."""
 
     def __init__(self, max_files: int = 4) -> None:
