@@ -30,9 +30,9 @@ from timing import add_grid_arguments, best_seconds  # noqa: E402
 
 
 def forget_open_files() -> None:
-    import tarq.xarray
+    from tarq.xarray import _blocks
 
-    tarq.xarray._open_files = tarq.xarray._OpenFiles()
+    _blocks._open_files = _blocks._OpenFiles()
 
 
 def main() -> None:

@@ -3,11 +3,13 @@ named variables with times, units and options, maps, and the error lines."""
 
 from __future__ import annotations
 
+import ast
 import io
 import re
 import struct
 import subprocess
 import sys
+from pathlib import Path
 
 import numpy as np
 import pytest
@@ -176,6 +178,7 @@ def bad_files(tmp_path_factory):
         (["{model}", "PSFC", "--units", "degC"],
          r"--units degC for PSFC: unit conversion error: PSFC \(unit 'Pa'\) cannot be given in 'degC': "
          r"cannot convert Pascal to Celsius$"),
+        (["{model}", "t2", "--opt", "top_m=nan"], r"error: t2: invalid parameter: top_m is NaN; give a finite number$"),
         (["{model}", "--opt", "parcel_type=xx"], r"--opt parcel_type=xx: expected one of sb, ml, mu$"),
         (["{model}", "--opt", "top_m=high"], r"--opt top_m=high: expected a number$"),
         (["{model}", "--opt", "storm_motion=10"], r"storm_motion=10: expected two numbers U,V in m/s$"),
@@ -203,8 +206,33 @@ def test_list_and_help():
     assert listed.returncode == 0 and listed.stdout.strip().endswith("83 variables")
     helped = run("--help")
     assert helped.returncode == 0
-    for flag in ("--time", "--units", "--opt", "--plot", "--level", "--list", "examples:", "storm_motion=10,5"):
+    for flag in ("--time", "--units", "--opt", "--plot", "--level", "--list", "examples:", "storm_motion=10,5",
+                 "python -m tarq tarqout_d01_2024-05-20_18:00:00 mlcape srh3 --time 0"):
         assert flag in helped.stdout
+
+
+def test_package_modules_import_no_cycle():
+    """No module of the package imports, directly or through others, a module
+    that imports it: the command line, its figures and tarq.xarray included."""
+    root = Path(cli.__file__).resolve().parent
+    modules = {".".join(("tarq", *p.relative_to(root).with_suffix("").parts)).removesuffix(".__init__"): p
+               for p in root.rglob("*.py")}
+    imports: dict[str, set[str]] = {}
+    for name, path in modules.items():
+        found = set()
+        for node in ast.walk(ast.parse(path.read_text())):  # imports inside functions count too
+            if isinstance(node, ast.ImportFrom) and node.module:
+                found |= {node.module} | {f"{node.module}.{alias.name}" for alias in node.names}
+            elif isinstance(node, ast.Import):
+                found |= {alias.name for alias in node.names}
+        imports[name] = found & modules.keys() - {name}
+    assert "tarq.summary" in imports["tarq.figures"]
+
+    def reaches(start: str, target: str, seen: set[str]) -> bool:
+        return any(m == target or (m not in seen and not seen.add(m) and reaches(m, target, seen))
+                   for m in imports[start])
+
+    assert [name for name in modules if reaches(name, name, set())] == []
 
 
 @pytest.mark.parametrize(

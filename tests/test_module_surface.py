@@ -1,6 +1,7 @@
 """The Python surface of tarq._tarq: module, TarqFile, getvar arguments, results and errors."""
 
 import os
+import pickle
 import struct
 import subprocess
 import sys
@@ -222,8 +223,9 @@ def test_three_dimensional_t_fails_the_open(tmp_path):
         for name, size in (("z", 2), ("y", 3), ("x", 4)):
             nc.createDimension(name, size)
         nc.createVariable("T", "f4", ("z", "y", "x"))[:] = 0.0
-    with pytest.raises(OSError, match=r"^dimension mismatch: T has 3-D shape, expected 4-D \[Time, nz, ny, nx\]$"):
+    with pytest.raises(OSError, match=r"^dimension mismatch: T has 3-D shape, expected 4-D \[Time, nz, ny, nx\]$") as err:
         _tarq.TarqFile(str(path))
+    assert type(err.value) is tarq.DimensionMismatchError
 
 
 # --- getvar arguments ------------------------------------------------------------
@@ -365,6 +367,59 @@ def test_size_beyond_the_array_limit_is_a_shape_error(tmp_path):
 def test_unknown_variable_raises_runtime_error(tf):
     with pytest.raises(RuntimeError, match=r"^unknown variable: "):
         tf.getvar("no_such_variable")
+
+
+# class, display prefix, about the file itself (so raised by opening too)
+ERROR_KINDS = [
+    (tarq.NetCDFError, "NetCDF error: ", True),
+    (tarq.VariableNotFoundError, "variable not found in TARQ file: ", True),
+    (tarq.AttributeNotFoundError, "global attribute not found: ", True),
+    (tarq.AttributeTypeError, "unexpected attribute type: ", True),
+    (tarq.DimensionMismatchError, "dimension mismatch: ", True),
+    (tarq.UnknownVariableError, "unknown variable: ", False),
+    (tarq.UnitConversionError, "unit conversion error: ", False),
+    (tarq.InvalidParameterError, "invalid parameter: ", False),
+    (tarq.ComputationError, "computation error: ", False),
+]
+
+
+def test_every_error_kind_has_its_class():
+    assert len({cls for cls, _, _ in ERROR_KINDS}) == 9
+    assert tarq.TarqError.__bases__ == (Exception,)
+    assert issubclass(tarq.FileError, OSError) and issubclass(tarq.FileError, RuntimeError)
+    for cls, _, about_the_file in ERROR_KINDS:
+        assert getattr(_tarq, cls.__name__) is cls and cls.__module__ == "tarq._tarq"
+        assert issubclass(cls, tarq.TarqError) and issubclass(cls, RuntimeError)
+        assert issubclass(cls, tarq.FileError) == issubclass(cls, OSError) == about_the_file
+        # Errors cross to and from Dask workers pickled.
+        error = pickle.loads(pickle.dumps(cls("text")))
+        assert type(error) is cls and str(error) == "text" and error.args == ("text",)
+
+
+def test_entry_points_raise_the_class_of_the_kind(tf, tmp_path):
+    one_level = tmp_path / "one_level.nc"  # T alone, on a single level
+    with netCDF4.Dataset(one_level, "w") as nc:
+        for name, size in (("Time", 1), ("bottom_top", 1), ("south_north", 3), ("west_east", 4)):
+            nc.createDimension(name, size)
+        nc.createVariable("T", "f4", ("Time", "bottom_top", "south_north", "west_east"))[:] = 0.0
+    flat = _tarq.TarqFile(str(one_level))
+    junk = tmp_path / "junk.nc"
+    junk.write_bytes(b"not a model file")
+    cases = [
+        (lambda: _tarq.TarqFile(str(junk)), "NetCDF error: Not an HDF5 file"),
+        (lambda: flat.getvar("rh"), "variable not found in TARQ file: P"),
+        (flat.times, "variable not found in TARQ file: Times"),
+        (lambda: tf.getvar("no_such_variable"), "unknown variable: no_such_variable "),
+        (lambda: _tarq._describe_variable(tf, "no_such_variable"), "unknown variable: no_such_variable "),
+        (lambda: tf.getvar("T", units="m"), "unit conversion error: T (no known unit) cannot be given in 'm'"),
+        (lambda: tf.getvar("T", 3), "invalid parameter: timeidx 3 out of range (file has 3 times)"),
+        (lambda: flat.getvar("slp"), "computation error: sea-level pressure needs at least two levels"),
+    ]
+    for call, text in cases:
+        with pytest.raises(tarq.TarqError) as err:
+            call()
+        assert str(err.value).startswith(text)
+        assert type(err.value) is next(cls for cls, prefix, _ in ERROR_KINDS if text.startswith(prefix))
 
 
 def test_internal_fault_is_a_base_exception_and_leaves_everything_usable(tf):

@@ -76,3 +76,12 @@ def test_stub_documents_every_getvar_argument():
     assert doc.splitlines()[0] == _tarq.TarqFile.getvar.__doc__
     for name, _, _ in runtime_parameters(_tarq.TarqFile.getvar):
         assert f"\n{name}: " in doc, f"{name} is not documented"
+
+
+def test_stub_exception_classes_match_the_module():
+    classes = {name: node for name, node in stub_definitions().items()
+               if isinstance(node, ast.ClassDef) and name != "TarqFile"}
+    for name, node in classes.items():
+        runtime = getattr(_tarq, name)
+        assert [ast.unparse(base) for base in node.bases] == [base.__name__ for base in runtime.__bases__], name
+        assert ast.get_docstring(node, clean=True) == inspect.cleandoc(runtime.__doc__), name

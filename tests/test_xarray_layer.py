@@ -71,8 +71,8 @@ def test_labelled_result_equals_getvar_time_by_time(run_dir, paths, name, option
     np.testing.assert_array_equal(da["XLONG"].values, first.getvar("lon"))
     assert da["XLAT"].dims == ("south_north", "west_east")
     expected = one_time_at_a_time(paths, name, **options)
-    if name in txr.COMPONENTS:
-        component_dim, labels = txr.COMPONENTS[name]
+    if name in txr._variables.COMPONENTS:
+        component_dim, labels = txr._variables.COMPONENTS[name]
         assert list(da[component_dim].values) == list(labels)
         expected = np.moveaxis(expected, 0, 1)
     np.testing.assert_array_equal(da.values, expected)
@@ -149,7 +149,7 @@ def no_compute(monkeypatch):
     """Fails the test if any block is computed."""
     def refuse(block):
         raise AssertionError(f"computed {block} before the error")
-    monkeypatch.setattr(txr, "_compute_block", refuse)
+    monkeypatch.setattr(txr._assemble, "_compute_block", refuse)
 
 
 def compiled_error(path, *args, **kwargs) -> tuple[type, str]:
@@ -219,12 +219,13 @@ def test_a_failure_while_computing_names_its_file_and_time(tmp_path, paths):
         lazy.compute(scheduler="sync")
 
 
-def test_open_files_are_reused_and_bounded(tmp_path, paths):
-    cache = txr._OpenFiles(max_files=2, times_per_file=2)
-    a = cache.get(paths[0], 0)
-    assert cache.get(paths[0], 1) is a and cache.get(paths[0], 0) is a
-    fresh = cache.get(paths[0], 2)  # a third time: reopened so the derived-field cache starts empty
-    assert fresh is not a and cache.get(paths[0], 2) is fresh
-    cache.get(paths[1], 0)
-    cache.get(paths[2], 0)
-    assert cache.get(paths[0], 2) is not fresh  # least recently used, closed beyond two files
+def test_open_files_are_reused_and_bounded(paths):
+    cache = txr._blocks._OpenFiles(max_files=2)
+    a = cache.get(paths[0])
+    for t in (0, 1, 0, 1):  # however many times it serves, its cache stays within its budget
+        a.getvar("sbcape", t)
+        assert cache.get(paths[0]) is a and a._cached_bytes <= a.cache_budget
+    b = cache.get(paths[1])
+    assert cache.get(paths[0]) is a
+    cache.get(paths[2])
+    assert cache.get(paths[0]) is a and cache.get(paths[1]) is not b  # least recently used, closed beyond two

@@ -1,5 +1,7 @@
 #include "arguments.h"
 
+#include <tuple>
+#include <type_traits>
 #include <utility>
 
 #include "numpy_api.h"
@@ -8,16 +10,17 @@ namespace tarq::py {
 
 namespace {
 
-bool given(PyObject* obj) { return obj != nullptr && obj != Py_None; }
+// --------------------------------------------------------------------------- converters
+// Each takes the object and the keyword it was bound to (for its TypeError).
 
-bool type_error(const char* argument, const char* expected, PyObject* obj) {
-    PyErr_Format(PyExc_TypeError, "getvar() argument '%s' must be %s, not %.200s", argument, expected,
+bool type_error(const char* keyword, const char* expected, PyObject* obj) {
+    PyErr_Format(PyExc_TypeError, "getvar() argument '%s' must be %s, not %.200s", keyword, expected,
                  Py_TYPE(obj)->tp_name);
     return false;
 }
 
-bool to_text(PyObject* obj, const char* argument, std::string& out) {
-    if (!PyUnicode_Check(obj)) return type_error(argument, "str", obj);
+bool to_text(PyObject* obj, const char* keyword, std::string& out) {
+    if (!PyUnicode_Check(obj)) return type_error(keyword, "str", obj);
     Py_ssize_t size = 0;
     const char* utf8 = PyUnicode_AsUTF8AndSize(obj, &size);
     if (utf8 == nullptr) return false;
@@ -25,16 +28,16 @@ bool to_text(PyObject* obj, const char* argument, std::string& out) {
     return true;
 }
 
-bool to_float(PyObject* obj, const char* argument, double& out) {
+bool to_float(PyObject* obj, const char* keyword, double& out) {
     const bool convertible = PyFloat_Check(obj) || PyIndex_Check(obj) ||
                              (Py_TYPE(obj)->tp_as_number != nullptr && Py_TYPE(obj)->tp_as_number->nb_float != nullptr);
-    if (!convertible) return type_error(argument, "float", obj);
+    if (!convertible) return type_error(keyword, "float", obj);
     out = PyFloat_AsDouble(obj);
     return !(out == -1.0 && PyErr_Occurred());
 }
 
-bool to_time_index(PyObject* obj, std::uint64_t& out) {
-    if (PyFloat_Check(obj) || !PyIndex_Check(obj)) return type_error("timeidx", "int", obj);
+bool to_time_index(PyObject* obj, const char* keyword, std::uint64_t& out) {
+    if (PyFloat_Check(obj) || !PyIndex_Check(obj)) return type_error(keyword, "int", obj);
     PyObject* index = PyNumber_Index(obj);
     if (index == nullptr) return false;
     const unsigned long long value = PyLong_AsUnsignedLongLong(index);
@@ -44,18 +47,18 @@ bool to_time_index(PyObject* obj, std::uint64_t& out) {
     return true;
 }
 
-bool to_storm_motion(PyObject* obj, std::pair<double, double>& out) {
-    if (!PyTuple_Check(obj)) return type_error("storm_motion", "a tuple of 2 floats", obj);
+bool to_storm_motion(PyObject* obj, const char* keyword, std::pair<double, double>& out) {
+    if (!PyTuple_Check(obj)) return type_error(keyword, "a tuple of 2 floats", obj);
     if (PyTuple_GET_SIZE(obj) != 2) {
-        PyErr_Format(PyExc_TypeError, "getvar() argument 'storm_motion' must be a tuple of 2 floats, not a tuple of %zd items",
-                     PyTuple_GET_SIZE(obj));
+        PyErr_Format(PyExc_TypeError, "getvar() argument '%s' must be a tuple of 2 floats, not a tuple of %zd items",
+                     keyword, PyTuple_GET_SIZE(obj));
         return false;
     }
-    return to_float(PyTuple_GET_ITEM(obj, 0), "storm_motion", out.first) &&
-           to_float(PyTuple_GET_ITEM(obj, 1), "storm_motion", out.second);
+    return to_float(PyTuple_GET_ITEM(obj, 0), keyword, out.first) &&
+           to_float(PyTuple_GET_ITEM(obj, 1), keyword, out.second);
 }
 
-bool to_bool(PyObject* obj, const char* argument, bool& out) {
+bool to_bool(PyObject* obj, const char* keyword, bool& out) {
     if (PyBool_Check(obj)) {
         out = obj == Py_True;
         return true;
@@ -64,50 +67,119 @@ bool to_bool(PyObject* obj, const char* argument, bool& out) {
         out = PyArrayScalar_VAL(obj, Bool) != 0;
         return true;
     }
-    return type_error(argument, "bool", obj);
+    return type_error(keyword, "bool", obj);
 }
 
-template <class T, class Convert>
-bool convert_optional(PyObject* obj, std::optional<T>& field, Convert&& convert) {
-    if (!given(obj)) return true;
-    T value{};
-    if (!convert(obj, value)) return false;
-    field = std::move(value);
+// --------------------------------------------------------------------------- the table
+
+struct GetvarParameter {
+    const char* keyword;
+    bool required;  // its member is not optional
+    // Converts a given object into the parameter's member of the request.
+    bool (*store)(PyObject* obj, const char* keyword, GetvarRequest& request);
+};
+
+template <class T>
+struct Optional : std::false_type {
+    using value_type = T;
+};
+template <class T>
+struct Optional<std::optional<T>> : std::true_type {
+    using value_type = T;
+};
+
+// The member of the request, or of its options, that `Member` points to.
+template <auto Member>
+decltype(auto) member_of(GetvarRequest& request) {
+    if constexpr (std::is_invocable_v<decltype(Member), ComputeOptions&>) {
+        return (request.options.*Member);
+    } else {
+        return (request.*Member);
+    }
+}
+
+template <auto Member>
+using MemberType = std::remove_reference_t<decltype(member_of<Member>(std::declval<GetvarRequest&>()))>;
+
+template <auto Member, auto Convert>
+bool store(PyObject* obj, const char* keyword, GetvarRequest& request) {
+    typename Optional<MemberType<Member>>::value_type value{};
+    if (!Convert(obj, keyword, value)) return false;
+    member_of<Member>(request) = std::move(value);
     return true;
 }
 
-auto text_of(const char* argument) {
-    return [argument](PyObject* obj, std::string& out) { return to_text(obj, argument, out); };
+template <auto Member, auto Convert>
+constexpr GetvarParameter parameter(const char* keyword) {
+    return {keyword, !Optional<MemberType<Member>>::value, &store<Member, Convert>};
 }
 
-auto float_of(const char* argument) {
-    return [argument](PyObject* obj, double& out) { return to_float(obj, argument, out); };
+// Signature order: arguments are bound and converted in this order.
+constexpr std::array kParameters = {
+    parameter<&GetvarRequest::name, to_text>("name"),
+    parameter<&GetvarRequest::timeidx, to_time_index>("timeidx"),
+    parameter<&ComputeOptions::units, to_text>("units"),
+    parameter<&ComputeOptions::parcel_type, to_text>("parcel_type"),
+    parameter<&ComputeOptions::storm_motion, to_storm_motion>("storm_motion"),
+    parameter<&ComputeOptions::top_m, to_float>("top_m"),
+    parameter<&ComputeOptions::bottom_m, to_float>("bottom_m"),
+    parameter<&ComputeOptions::depth_m, to_float>("depth_m"),
+    parameter<&ComputeOptions::parcel_pressure, to_float>("parcel_pressure"),
+    parameter<&ComputeOptions::parcel_temperature, to_float>("parcel_temperature"),
+    parameter<&ComputeOptions::parcel_dewpoint, to_float>("parcel_dewpoint"),
+    parameter<&ComputeOptions::bottom_p, to_float>("bottom_p"),
+    parameter<&ComputeOptions::top_p, to_float>("top_p"),
+    parameter<&ComputeOptions::layer_type, to_text>("layer_type"),
+    parameter<&ComputeOptions::use_virtual, to_bool>("use_virtual"),
+    parameter<&ComputeOptions::lake_interp, to_float>("lake_interp"),
+};
+static_assert(kParameters.size() == kGetvarParameterCount);
+
+template <class... Out>
+bool parse(PyObject* args, PyObject* kwargs, const std::string& format, const std::vector<const char*>& keywords,
+           Out... out) {
+    return PyArg_ParseTupleAndKeywords(args, kwargs, format.c_str(), const_cast<char**>(keywords.data()),
+                                       out...) != 0;
 }
 
 }  // namespace
 
-std::optional<GetvarRequest> convert_getvar_arguments(PyObject* name, const std::array<PyObject*, 15>& o) {
+GetvarSignature::GetvarSignature(const char* leading, const char* summary) : method_(leading == nullptr) {
+    std::string parameters = method_ ? "$self" : leading;
+    if (!method_) {
+        keywords_.push_back(leading);
+        format_ += 'O';
+    }
+    bool optional = false;
+    for (const GetvarParameter& p : kParameters) {
+        if (!p.required && !optional) format_ += '|';
+        optional = optional || !p.required;
+        format_ += 'O';
+        keywords_.push_back(p.keyword);
+        parameters += std::string(", ") + p.keyword + (p.required ? "" : "=None");
+    }
+    keywords_.push_back(nullptr);
+    format_ += ":getvar";
+    doc_ = "getvar(" + parameters + ")\n--\n\n" + summary;
+}
+
+bool GetvarSignature::bind(PyObject* args, PyObject* kwargs, PyObject** leading, GetvarArguments& values) const {
+    return std::apply(
+        [&](auto&... value) {
+            if (method_) return parse(args, kwargs, format_, keywords_, &value...);
+            return parse(args, kwargs, format_, keywords_, leading, &value...);
+        },
+        values);
+}
+
+std::optional<GetvarRequest> convert_getvar_arguments(const GetvarArguments& values) {
     GetvarRequest request;
-    ComputeOptions& opt = request.options;
-    // Signature order: the first failure raises and later arguments are not looked at.
-    const bool ok = to_text(name, "name", request.name) &&
-                    convert_optional(o[0], request.timeidx, to_time_index) &&
-                    convert_optional(o[1], opt.units, text_of("units")) &&
-                    convert_optional(o[2], opt.parcel_type, text_of("parcel_type")) &&
-                    convert_optional(o[3], opt.storm_motion, to_storm_motion) &&
-                    convert_optional(o[4], opt.top_m, float_of("top_m")) &&
-                    convert_optional(o[5], opt.bottom_m, float_of("bottom_m")) &&
-                    convert_optional(o[6], opt.depth_m, float_of("depth_m")) &&
-                    convert_optional(o[7], opt.parcel_pressure, float_of("parcel_pressure")) &&
-                    convert_optional(o[8], opt.parcel_temperature, float_of("parcel_temperature")) &&
-                    convert_optional(o[9], opt.parcel_dewpoint, float_of("parcel_dewpoint")) &&
-                    convert_optional(o[10], opt.bottom_p, float_of("bottom_p")) &&
-                    convert_optional(o[11], opt.top_p, float_of("top_p")) &&
-                    convert_optional(o[12], opt.layer_type, text_of("layer_type")) &&
-                    convert_optional(o[13], opt.use_virtual,
-                                     [](PyObject* obj, bool& out) { return to_bool(obj, "use_virtual", out); }) &&
-                    convert_optional(o[14], opt.lake_interp, float_of("lake_interp"));
-    if (!ok) return std::nullopt;
+    for (std::size_t i = 0; i < kParameters.size(); ++i) {
+        const GetvarParameter& p = kParameters[i];
+        const bool given = values[i] != nullptr && values[i] != Py_None;
+        if (!given && !p.required) continue;
+        if (!p.store(values[i], p.keyword, request)) return std::nullopt;
+    }
     return request;
 }
 

@@ -11,10 +11,17 @@
 
 namespace tarq::py {
 
-// tarq._tarq.InternalError, a BaseException subclass for violated invariants
-// of the core. Created once by the module init.
+// The exception classes of tarq._tarq: InternalError, a BaseException for
+// violated invariants of the core, and one class per TarqError kind under
+// TarqError. The kinds that describe the file itself derive from FileError,
+// both OSError (as opening raises them) and RuntimeError (as getvar and
+// times do); the others are RuntimeErrors. Created once by the module init.
 PyObject* internal_error_type() noexcept;
-bool create_internal_error_type(PyObject* module) noexcept;
+bool create_exception_types(PyObject* module);
+
+// Raises the class of the error's kind with its display text; returns null.
+// Opening only reads the file, so its errors are OSErrors too.
+PyObject* raise_error(const TarqError& error) noexcept;
 
 // Raises `exception_type` with the error's display text; returns null.
 PyObject* raise_error(PyObject* exception_type, const TarqError& error) noexcept;

@@ -125,7 +125,7 @@ PyObject* utf8(std::string_view s) {
 }
 
 // (name, description, units, is_raw, shape) of what getvar would return,
-// raising getvar's RuntimeError for an unknown name or a refused unit.
+// raising getvar's error for an unknown name or a refused unit.
 PyObject* describe(PyObject*, PyObject* args) {
     return guard_entry([&]() -> PyObject* {
         PyObject* file_obj = nullptr;
@@ -137,7 +137,7 @@ PyObject* describe(PyObject*, PyObject* args) {
         std::optional<std::string> wanted;
         if (units != nullptr) wanted = units;
         auto info = describe_variable(*file, name, wanted);
-        if (!info) return raise_error(PyExc_RuntimeError, info.error());
+        if (!info) return raise_error(info.error());
         PyRef shape(PyTuple_New(static_cast<Py_ssize_t>(info->shape.size())));
         if (!shape) return nullptr;
         for (std::size_t i = 0; i < info->shape.size(); ++i) {

@@ -3,7 +3,6 @@
 #define TARQ_NUMPY_IMPORT
 #include "numpy_api.h"
 
-#include <array>
 #include <vector>
 
 #include "catalogue.h"
@@ -20,26 +19,19 @@ namespace tarq::py {
 
 namespace {
 
+const GetvarSignature g_getvar_signature("tarqfile", "Compute a diagnostic variable from a TARQ file.");
+
 PyObject* module_getvar(PyObject*, PyObject* args, PyObject* kwargs) {
     return guard_entry([&]() -> PyObject* {
-        static const char* keywords[] = {
-            "tarqfile", "name", "timeidx", "units", "parcel_type", "storm_motion", "top_m", "bottom_m",
-            "depth_m", "parcel_pressure", "parcel_temperature", "parcel_dewpoint", "bottom_p", "top_p",
-            "layer_type", "use_virtual", "lake_interp", nullptr};
         PyObject* file = nullptr;
-        std::array<PyObject*, 16> values{};
-        if (!PyArg_ParseTupleAndKeywords(
-                args, kwargs, "OO|OOOOOOOOOOOOOOO:getvar", const_cast<char**>(keywords), &file, &values[0],
-                &values[1], &values[2], &values[3], &values[4], &values[5], &values[6], &values[7], &values[8],
-                &values[9], &values[10], &values[11], &values[12], &values[13], &values[14], &values[15])) {
-            return nullptr;
-        }
+        GetvarArguments values{};
+        if (!g_getvar_signature.bind(args, kwargs, &file, values)) return nullptr;
         if (!PyObject_TypeCheck(file, tarq_file_type())) {
             PyErr_Format(PyExc_TypeError, "getvar() argument 'tarqfile' must be TarqFile, not %.200s",
                          Py_TYPE(file)->tp_name);
             return nullptr;
         }
-        return getvar_on(*reinterpret_cast<TarqFileObject*>(file)->record, values.data());
+        return getvar_on(*reinterpret_cast<TarqFileObject*>(file)->record, values);
     });
 }
 
@@ -65,11 +57,7 @@ PyObject* list_variables(PyObject*, PyObject*) {
 std::vector<PyMethodDef> module_methods() {
     std::vector<PyMethodDef> methods = {
         {"getvar", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(module_getvar)),
-         METH_VARARGS | METH_KEYWORDS,
-         "getvar(tarqfile, name, timeidx=None, units=None, parcel_type=None, storm_motion=None, top_m=None, "
-         "bottom_m=None, depth_m=None, parcel_pressure=None, parcel_temperature=None, parcel_dewpoint=None, "
-         "bottom_p=None, top_p=None, layer_type=None, use_virtual=None, lake_interp=None)\n--\n\n"
-         "Compute a diagnostic variable from a TARQ file."},
+         METH_VARARGS | METH_KEYWORDS, g_getvar_signature.doc()},
         {"list_variables", list_variables, METH_NOARGS, "list_variables()\n--\n\nList all supported variable names."},
     };
     for (PyMethodDef* method = levels_methods(); method->ml_name != nullptr; ++method) methods.push_back(*method);
@@ -113,7 +101,7 @@ PyObject* create_module() {
         Py_DECREF(tarq_file_type());
         return nullptr;
     }
-    if (!create_internal_error_type(module.get())) return nullptr;
+    if (!create_exception_types(module.get())) return nullptr;
     g_module = module.get();
     Py_INCREF(g_module);  // kept for re-initialisation in this interpreter
     return module.release();

@@ -1,6 +1,5 @@
 #include "tarq_file_object.h"
 
-#include <array>
 #include <optional>
 #include <string_view>
 #include <string>
@@ -12,11 +11,6 @@
 #include "to_numpy.h"
 
 namespace tarq::py {
-
-const char* const kGetvarKeywords[] = {
-    "name", "timeidx", "units", "parcel_type", "storm_motion", "top_m", "bottom_m", "depth_m",
-    "parcel_pressure", "parcel_temperature", "parcel_dewpoint", "bottom_p", "top_p", "layer_type",
-    "use_virtual", "lake_interp", nullptr};
 
 namespace {
 
@@ -54,7 +48,7 @@ std::optional<std::string> path_argument(PyObject* args, PyObject* kwargs) {
 std::unique_ptr<TarqFile> open_or_raise(std::string_view path) {
     auto record = open_tarq_file(path);
     if (!record) {
-        raise_error(PyExc_OSError, record.error());
+        raise_error(record.error());
         return nullptr;
     }
     return std::move(*record);
@@ -178,7 +172,7 @@ PyGetSetDef g_properties[] = {
 PyObject* tarq_file_times(PyObject* self, PyObject*) {
     return guard_entry([&]() -> PyObject* {
         auto times = read_times(record_of(self));
-        if (!times) return raise_error(PyExc_RuntimeError, times.error());
+        if (!times) return raise_error(times.error());
         PyRef list(PyList_New(static_cast<Py_ssize_t>(times->size())));
         if (!list) return nullptr;
         for (std::size_t i = 0; i < times->size(); ++i) {
@@ -191,27 +185,20 @@ PyObject* tarq_file_times(PyObject* self, PyObject*) {
     });
 }
 
+const GetvarSignature g_getvar_signature(nullptr, "Compute a diagnostic variable.");
+
 PyObject* tarq_file_getvar(PyObject* self, PyObject* args, PyObject* kwargs) {
     return guard_entry([&]() -> PyObject* {
-        std::array<PyObject*, 16> values{};
-        if (!PyArg_ParseTupleAndKeywords(
-                args, kwargs, "O|OOOOOOOOOOOOOOO:getvar", const_cast<char**>(kGetvarKeywords), &values[0],
-                &values[1], &values[2], &values[3], &values[4], &values[5], &values[6], &values[7], &values[8],
-                &values[9], &values[10], &values[11], &values[12], &values[13], &values[14], &values[15])) {
-            return nullptr;
-        }
-        return getvar_on(record_of(self), values.data());
+        GetvarArguments values{};
+        if (!g_getvar_signature.bind(args, kwargs, nullptr, values)) return nullptr;
+        return getvar_on(record_of(self), values);
     });
 }
 
 PyMethodDef g_methods[] = {
     {"times", tarq_file_times, METH_NOARGS, "times($self)\n--\n\nTime strings from the file."},
     {"getvar", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(tarq_file_getvar)),
-     METH_VARARGS | METH_KEYWORDS,
-     "getvar($self, name, timeidx=None, units=None, parcel_type=None, storm_motion=None, top_m=None, "
-     "bottom_m=None, depth_m=None, parcel_pressure=None, parcel_temperature=None, parcel_dewpoint=None, "
-     "bottom_p=None, top_p=None, layer_type=None, use_virtual=None, lake_interp=None)\n--\n\n"
-     "Compute a diagnostic variable."},
+     METH_VARARGS | METH_KEYWORDS, g_getvar_signature.doc()},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -242,13 +229,11 @@ PyTypeObject* tarq_file_type() noexcept { return &g_tarq_file_type; }
 
 bool ready_tarq_file_type() noexcept { return PyType_Ready(&g_tarq_file_type) == 0; }
 
-PyObject* getvar_on(const TarqFile& file, PyObject* const* args) {
-    std::array<PyObject*, 15> options{};
-    for (std::size_t i = 0; i < options.size(); ++i) options[i] = args[i + 1];
-    auto request = convert_getvar_arguments(args[0], options);
+PyObject* getvar_on(const TarqFile& file, const GetvarArguments& arguments) {
+    auto request = convert_getvar_arguments(arguments);
     if (!request) return nullptr;
     auto output = compute_variable(file, request->name, request->timeidx, request->options);
-    if (!output) return raise_error(PyExc_RuntimeError, output.error());
+    if (!output) return raise_error(output.error());
     return to_numpy(std::move(*output));
 }
 

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "arguments.h"
 #include "file/tarq_file.h"
 
 namespace tarq::py {
@@ -19,11 +20,7 @@ struct TarqFileObject {
 PyTypeObject* tarq_file_type() noexcept;
 bool ready_tarq_file_type() noexcept;
 
-// getvar on an open file: converts `name` and the option objects (args[0] is
-// name, args[1..15] the options in signature order) and computes the variable.
-PyObject* getvar_on(const TarqFile& file, PyObject* const* args);
-
-// The 16 keyword names of the getvar method, null-terminated.
-extern const char* const kGetvarKeywords[];
+// getvar on an open file: converts the bound arguments and computes the variable.
+PyObject* getvar_on(const TarqFile& file, const GetvarArguments& arguments);
 
 }  // namespace tarq::py

@@ -6,13 +6,25 @@ of the catalogued diagnostics (see :func:`list_variables`) or any stored variabl
 :mod:`tarq.xarray` gives labelled, optionally lazy results over many files.
 :func:`sample_path` gives a small model output file shipped with the package, and
 ``python -m tarq`` summarises any file (see ``python -m tarq --help``).
+
+Errors the core reports are :class:`TarqError` subclasses, one per kind (for
+example :class:`UnknownVariableError`); those about the file itself derive from
+:class:`FileError`, which is both an ``OSError`` and a ``RuntimeError``.
 """
 
 from pathlib import Path
 
-from tarq._tarq import InternalError, TarqFile, getvar, interp_levels, list_variables
+from tarq._tarq import (AttributeNotFoundError, AttributeTypeError, ComputationError, DimensionMismatchError,
+                        FileError, InternalError, InvalidParameterError, NetCDFError, TarqError, TarqFile,
+                        UnitConversionError, UnknownVariableError, VariableNotFoundError, getvar, interp_levels,
+                        list_variables)
 
-__all__ = ["InternalError", "TarqFile", "getvar", "interp_levels", "list_variables", "sample_path"]
+__all__ = [
+    "TarqFile", "getvar", "interp_levels", "list_variables", "sample_path",
+    "InternalError", "TarqError", "FileError", "NetCDFError", "VariableNotFoundError", "AttributeNotFoundError",
+    "AttributeTypeError", "DimensionMismatchError", "UnknownVariableError", "UnitConversionError",
+    "InvalidParameterError", "ComputationError",
+]
 
 
 def sample_path() -> Path:

@@ -5,7 +5,44 @@ import numpy as np
 import numpy.typing as npt
 
 class InternalError(BaseException):
-    """An internal fault of the tarq core."""
+    """An internal fault of the tarq core (a violated invariant). The interpreter and
+    every TarqFile stay usable."""
+
+class TarqError(Exception):
+    """An error tarq reports about a file or a request; its text is the kind's prefix
+    and the message. Each kind has a subclass."""
+
+class FileError(TarqError, OSError, RuntimeError):
+    """The file cannot be read as a model output file, or lacks what is asked of it:
+    an OSError when opening, a RuntimeError from getvar and times."""
+
+class NetCDFError(FileError):
+    """The file's HDF5 or netCDF structure cannot be read: a bad signature, an unsupported
+    version, a corrupt structure or a failed decompression."""
+
+class VariableNotFoundError(FileError):
+    """A variable that is needed is not stored in the file."""
+
+class AttributeNotFoundError(FileError):
+    """A global attribute that is needed is not in the file."""
+
+class AttributeTypeError(FileError):
+    """A global attribute is not numeric where a number is needed."""
+
+class DimensionMismatchError(FileError):
+    """A stored variable's shape or size does not fit."""
+
+class UnknownVariableError(TarqError, RuntimeError):
+    """The name is neither in the catalogue nor stored in the file."""
+
+class UnitConversionError(TarqError, RuntimeError):
+    """The unit cannot be parsed, or the result cannot be converted to it."""
+
+class InvalidParameterError(TarqError, RuntimeError):
+    """An argument is outside its range, such as a time index beyond the file."""
+
+class ComputationError(TarqError, RuntimeError):
+    """A diagnostic cannot produce its result."""
 
 @final
 class TarqFile:

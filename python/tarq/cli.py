@@ -13,9 +13,8 @@ import sys
 from dataclasses import dataclass
 from typing import Any, TextIO
 
-import numpy as np
-
 from tarq import _tarq, sample_path
+from tarq._requests import Result, UsageError, at_level, compute, describe
 from tarq.summary import (HEADLINE, Row, describe_file, field_stats, file_times, format_catalogue, format_table,
                           split_components)
 
@@ -23,18 +22,29 @@ PROG = "python -m tarq"
 SAMPLE_FIGURE = "tarq-sample.png"
 PLOT_EXTRA_HINT = "pip install 'tarq[plot]'"
 
+# How the README and the examples name a model output file.
+EXAMPLE_FILE = "tarqout_d01_2024-05-20_18:00:00"
+
 EXAMPLES = f"""\
 examples:
-  {PROG}                                  summary of the shipped sample, its headline
-                                                  diagnostics at every time, and {SAMPLE_FIGURE}
-  {PROG} wrfout.nc                        summary and headline diagnostics of a file
-  {PROG} wrfout.nc mlcape srh3 --time 0   two diagnostics at the first time only
-  {PROG} wrfout.nc t2 td2 --units degC    in another unit
-  {PROG} wrfout.nc cape --opt parcel_type=mu --opt top_m=3000
-  {PROG} wrfout.nc srh --opt depth_m=3000 --opt storm_motion=10,5
-  {PROG} wrfout.nc dbz wa --level 10 --plot maps.png
-  {PROG} wrfout.nc PSFC RAINNC            variables stored in the file, by their own names
-  {PROG} --list                           every diagnostic with its units
+  {PROG}
+      summary of the shipped sample, its headline diagnostics at every time,
+      and {SAMPLE_FIGURE}
+  {PROG} {EXAMPLE_FILE}
+      summary and headline diagnostics of a file
+  {PROG} {EXAMPLE_FILE} mlcape srh3 --time 0
+      two diagnostics at the first time only
+  {PROG} {EXAMPLE_FILE} t2 td2 --units degC
+      in another unit
+  {PROG} {EXAMPLE_FILE} cape --opt parcel_type=mu --opt top_m=3000
+  {PROG} {EXAMPLE_FILE} srh --opt depth_m=3000 --opt storm_motion=10,5
+      with getvar's options
+  {PROG} {EXAMPLE_FILE} dbz wa --level 10 --plot maps.png
+      maps of model level 10
+  {PROG} {EXAMPLE_FILE} PSFC RAINNC
+      variables stored in the file, by their own names
+  {PROG} --list
+      every diagnostic with its units
 
 --time takes a time index (negative counts from the end), a time string as the
 file stores it, or "all" (the default). Statistics of a 3-D field cover every
@@ -50,13 +60,6 @@ _NUMBERS = ("top_m", "bottom_m", "depth_m", "parcel_pressure", "parcel_temperatu
             "bottom_p", "top_p", "lake_interp")
 _FLAGS = {"true": True, "yes": True, "1": True, "false": False, "no": False, "0": False}
 OPTION_NAMES = (*_TEXT_CHOICES, "storm_motion", *_NUMBERS, "use_virtual")
-
-# Errors of getvar that are the caller's mistake rather than the file's.
-_USAGE_PREFIXES = ("unknown variable: ", "unit conversion error: ", "invalid parameter: ")
-
-
-class UsageError(Exception):
-    """A mistake in the command line; reported in one line with status 2."""
 
 
 class _Parser(argparse.ArgumentParser):
@@ -150,59 +153,6 @@ def check_level(text: str | None, nz: int) -> int | None:
     if not 0 <= level < nz:
         raise UsageError(f"--level {text}: the file has {nz} levels (0 to {nz - 1})")
     return level
-
-
-@dataclass
-class Result:
-    values: np.ndarray | None
-    problem: str | None = None
-
-
-def _usage_error(text: str, name: str, units: str | None) -> UsageError | None:
-    """The UsageError for a getvar error that is the request's mistake, or
-    None for one that comes from the file."""
-    if text.startswith(_USAGE_PREFIXES[0]):
-        return UsageError(f"{text}; see --list")
-    if text.startswith(_USAGE_PREFIXES[1]):
-        return UsageError(f"--units {units} for {name}: {text}")
-    if text.startswith(_USAGE_PREFIXES[2]):
-        return UsageError(f"{name}: {text}")
-    return None
-
-
-def describe(f: _tarq.TarqFile, name: str, units: str | None) -> tuple[str, str, str]:
-    """Catalogue name (the name itself for a stored variable), units and
-    description of what getvar returns for the name, computing nothing; an
-    unknown name or a refused unit is a UsageError."""
-    try:
-        row, description, shown_units, _, _ = _tarq._describe_variable(f, name, units)
-    except RuntimeError as e:
-        error = _usage_error(str(e), name, units)
-        if error is not None:
-            raise error from None
-        return name, units or "", ""    # the file's problem: its row will say n/a
-    return row, shown_units, description
-
-
-def compute(f: _tarq.TarqFile, name: str, t: int, units: str | None, options: dict[str, Any]) -> Result:
-    """One getvar call. A failure that comes from this file is the result's
-    problem; one that comes from the request is a UsageError."""
-    try:
-        return Result(f.getvar(name, timeidx=t, units=units, **options))
-    except RuntimeError as e:
-        error = _usage_error(str(e), name, units)
-        if error is not None:
-            raise error from None
-        return Result(None, str(e))
-    except _tarq.InternalError as e:
-        return Result(None, f"internal error: {e}")
-
-
-def at_level(values: np.ndarray, level: int | None) -> np.ndarray:
-    """A 3-D field at the requested level (all levels when none is given)."""
-    if values.ndim == 3 and level is not None:
-        return values[min(level, values.shape[0] - 1)]
-    return values
 
 
 class Progress:

@@ -10,7 +10,7 @@ from typing import Any
 import numpy as np
 
 from tarq import _tarq, maps
-from tarq.cli import Result, at_level, compute
+from tarq._requests import Result, at_level, compute
 from tarq.summary import split_components
 
 # Land-use categories of water (the model's lake mask uses the same three).

@@ -14,23 +14,12 @@ from tarq import _tarq
 # The diagnostics a forecaster looks at first, in the order they are shown.
 HEADLINE = ("t2", "slp", "pw", "mlcape", "mucape", "srh1", "shear_0_6km", "stp", "scp", "maxdbz")
 
-# The fields of the multi-output rows, by name and alias: (label, unit), the
-# unit None where it is the row's own.
-_UV = (("u", None), ("v", None))
-_CAPE2D = (("cape", None), ("cin", None), ("lcl", "m"), ("lfc", "m"))
-_CLOUDS = (("low", None), ("mid", None), ("high", None))
-_INFLOW = (("base", None), ("top", None))
-COMPONENTS: dict[str, tuple[tuple[str, str | None], ...]] = {
-    "cape2d": _CAPE2D,
-    "cloudfrac": _CLOUDS,
-    "cloud_fraction": _CLOUDS,
-    "effective_inflow": _INFLOW,
-    "eff_inflow": _INFLOW,
-    "effective_inflow_layer": _INFLOW,
-    **{name: _UV for name in ("uvmet", "earth_rotated_wind", "uvmet10", "earth_rotated_wind_10m", "mean_wind",
-                              "mean_wind_0_6km", "mean_wind_6km", "bunkers_rm", "bunkers_right", "bunkers_lm",
-                              "bunkers_left")},
+# The field labels of the multi-output rows, by name and alias.
+FIELDS: dict[str, tuple[str, ...]] = {
+    key: row["fields"] for row in _tarq._catalogue() if row["fields"] for key in (row["name"], *row["aliases"])
 }
+# Fields whose unit is not their row's: the heights among cape2d's energies.
+_FIELD_UNITS = {"lcl": "m", "lfc": "m"}
 
 # Map projection codes of the model's MAP_PROJ global attribute.
 _PROJECTIONS = {
@@ -79,9 +68,9 @@ def format_value(x: float) -> str:
 def split_components(name: str, values: np.ndarray, units: str) -> list[tuple[str, np.ndarray, str]]:
     """The fields of a result with their labels and units: one field, or one
     per component of a multi-output row (for example cape2d.lcl in m)."""
-    parts = COMPONENTS.get(name.lower())
+    parts = FIELDS.get(name.lower())
     if parts is not None and values.ndim >= 3 and values.shape[0] == len(parts):
-        return [(f"{name}.{part}", values[i], part_units or units) for i, (part, part_units) in enumerate(parts)]
+        return [(f"{name}.{part}", values[i], _FIELD_UNITS.get(part, units)) for i, part in enumerate(parts)]
     if values.ndim == 4:
         return [(f"{name}[{i}]", values[i], units) for i in range(values.shape[0])]
     return [(name, values, units)]

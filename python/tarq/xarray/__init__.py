@@ -1,0 +1,22 @@
+"""Labelled results over many model files, as xarray objects, eager or lazy.
+
+    from tarq.xarray import open_getvar, open_dataset
+
+    cape = open_getvar("run/tarqout_d01_*", "sbcape")                 # (Time, south_north, west_east)
+    z500 = open_getvar(paths, "height", levels=[500], vertical="pressure", chunks={"Time": 1})
+    ds = open_dataset(paths, ["slp", "uvmet10"], chunks={"Time": 1})  # lazy: Dask, one task per file time
+
+Files are opened by path in the process that computes a block, so lazy results
+compute on a `dask.distributed` cluster as well as on the threaded scheduler.
+xarray (and Dask, for `chunks`) are imported on first use: install the
+`xarray` extra.
+
+The modules, in the order each builds on the last: `_levels` (the vertical
+coordinates), `_files` (files, their times and what one call reads),
+`_variables` (what a variable looks like), `_blocks` (computing one time of
+one file) and `_assemble` (the blocks as one labelled array).
+"""
+
+from tarq.xarray._assemble import open_dataset, open_getvar
+
+__all__ = ["open_dataset", "open_getvar"]
