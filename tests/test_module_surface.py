@@ -89,6 +89,19 @@ def test_list_variables_lists_the_catalogue_in_order():
     assert tarq.list_variables() is not rows
 
 
+def test_catalogue_hook_declares_every_row():
+    rows = _tarq._catalogue()
+    assert [(r["name"], r["description"], r["units"]) for r in rows] == tarq.list_variables()
+    by_name = {r["name"]: r for r in rows}
+    assert by_name["uvmet"]["fields"] == ("u", "v") and by_name["uvmet"]["is_3d"] is True
+    assert by_name["cape2d"]["fields"] == ("cape", "cin", "lcl", "lfc")
+    assert by_name["slp"]["fields"] == () and by_name["slp"]["aliases"] == ("sea_level_pressure", "mslp")
+    assert by_name["cape2d"]["options"]["parcel_type"] == "ml"
+    assert by_name["lapse_rate"]["options"] == {"top_m": 3000.0, "bottom_m": 0.0, "bottom_p": 700.0,
+                                                "top_p": 500.0, "use_virtual": False, "lake_interp": None}
+    assert by_name["pressure"]["options"] == {}
+
+
 def test_catalogue_command_prints_every_row():
     out = subprocess.run([sys.executable, "-m", "tarq", "--list"], check=True, capture_output=True, text=True).stdout
     assert "pressure" in out and "Full model pressure" in out and "lapse_rate" in out

@@ -6,6 +6,7 @@
 #include <array>
 #include <vector>
 
+#include "catalogue.h"
 #include "compute/registry.h"
 #include "errors.h"
 #include "levels.h"
@@ -72,6 +73,7 @@ std::vector<PyMethodDef> module_methods() {
         {"list_variables", list_variables, METH_NOARGS, "list_variables()\n--\n\nList all supported variable names."},
     };
     for (PyMethodDef* method = levels_methods(); method->ml_name != nullptr; ++method) methods.push_back(*method);
+    methods.push_back(catalogue_method());
     for (PyMethodDef* hook = testing_hook_methods(); hook->ml_name != nullptr; ++hook) methods.push_back(*hook);
     for (PyMethodDef* hook = reader_hook_methods(); hook->ml_name != nullptr; ++hook) methods.push_back(*hook);
     methods.push_back({nullptr, nullptr, 0, nullptr});

@@ -161,3 +161,7 @@ def _describe_variable(
     tarqfile: TarqFile, name: str, units: str | None = None
 ) -> tuple[str, str, str, bool, tuple[int, ...]]: ...
 def _numeric_attributes(tarqfile: TarqFile) -> dict[str, float]: ...
+def _catalogue() -> tuple[dict[str, object], ...]:
+    """Every catalogue row in order: name, aliases, description, units, is_3d,
+    fields (labels of a multi-field row's fields; empty for one field) and
+    options (keyword -> default, None where it has none fixed)."""

@@ -2,12 +2,44 @@
 
 #include <string>
 
+#include "diag/option_defaults.h"
 #include "diag/rows.h"
 #include "util/unicode.h"
 
 namespace tarq {
 
 namespace {
+
+namespace defaults = option_defaults;
+
+// Options, in getvar's keyword order within each row.
+constexpr std::monostate kNoDefault{};
+const OptionSpec kCapeParcel{"parcel_type", defaults::cape::kDefaultParcelType};
+const OptionSpec kStormMotion{"storm_motion", kNoDefault};
+const OptionSpec kHeightCap{"top_m", kNoDefault};
+const OptionSpec kUseVirtual{"use_virtual", defaults::lapse_rate::kDefaultUseVirtual};
+const OptionSpec kLakeInterp{"lake_interp", kNoDefault};
+
+const std::vector<OptionSpec> kLakeOnly = {kLakeInterp};
+const std::vector<OptionSpec> kFixedParcel = {kHeightCap, kLakeInterp};
+const std::vector<OptionSpec> kChosenParcel = {kCapeParcel, kHeightCap, kLakeInterp};
+const std::vector<OptionSpec> kCustomParcel = {
+    kCapeParcel, kHeightCap, {"parcel_pressure", kNoDefault}, {"parcel_temperature", kNoDefault},
+    {"parcel_dewpoint", kNoDefault}, kLakeInterp};
+const std::vector<OptionSpec> kStormMotionOnly = {kStormMotion};
+const std::vector<OptionSpec> kWindLayer = {{"top_m", defaults::layer_wind::kDefaultTopM},
+                                            {"bottom_m", defaults::layer_wind::kDefaultBottomM}};
+const OptionSpec kBottomP{"bottom_p", defaults::lapse_rate::kDefaultBottomHpa};
+const OptionSpec kTopP{"top_p", defaults::lapse_rate::kDefaultTopHpa};
+const std::vector<OptionSpec> kLapseRate = {{"top_m", defaults::lapse_rate::kDefaultTopM},
+                                            {"bottom_m", defaults::lapse_rate::kDefaultBottomM},
+                                            kBottomP, kTopP, kUseVirtual, kLakeInterp};
+// lapse_rate with its height layer fixed: a pressure layer still replaces it.
+const std::vector<OptionSpec> kFixedHeightLapseRate = {kBottomP, kTopP, kUseVirtual, kLakeInterp};
+// lapse_rate with its pressure layer fixed, also the lapse rate inside ship.
+const std::vector<OptionSpec> kFixedPressureLapseRate = {kUseVirtual, kLakeInterp};
+
+const std::vector<std::string_view> kWindComponents = {"u", "v"};
 
 // Row order is observable: it is the order of list_variables.
 const std::vector<VarSpec> kRegistry = {
@@ -16,8 +48,8 @@ const std::vector<VarSpec> kRegistry = {
     {"height_agl", {"z_agl"}, "Model height AGL", "m", compute_height_agl, true},
     {"geopt", {"geopotential"}, "Full geopotential", "m2/s2", compute_geopt, true},
     {"terrain", {"ter", "hgt"}, "Terrain height", "m", compute_terrain, false},
-    {"t2", {"t2m", "temperature_2m"}, "2-m temperature", "K", compute_t2, false},
-    {"tv2m", {"virtual_temperature_2m"}, "2-m virtual temperature", "K", compute_tv2m, false},
+    {"t2", {"t2m", "temperature_2m"}, "2-m temperature", "K", compute_t2, false, {}, kLakeOnly},
+    {"tv2m", {"virtual_temperature_2m"}, "2-m virtual temperature", "K", compute_tv2m, false, {}, kLakeOnly},
     {"temp", {"tk"}, "Temperature", "K", compute_temp, true},
     {"tc", {"temp_c"}, "Temperature in Celsius", "degC", compute_tc, true},
     {"theta", {"th", "potential_temperature"}, "Potential temperature", "K", compute_theta, true},
@@ -34,66 +66,66 @@ const std::vector<VarSpec> kRegistry = {
     {"slp", {"sea_level_pressure", "mslp"}, "Sea-level pressure", "hPa", compute_slp, false},
     {"omega", {"vertical_velocity_pressure"}, "Vertical velocity in pressure coordinates", "Pa/s", compute_omega, true},
     {"pw", {"precipitable_water"}, "Precipitable water", "mm", compute_pw, false},
-    {"rh2m", {"rh2", "relative_humidity_2m"}, "2-m relative humidity", "%", compute_rh2m, false},
-    {"dp2m", {"td2", "td2m", "dewpoint_2m"}, "2-m dewpoint temperature", "degC", compute_dp2m, false},
+    {"rh2m", {"rh2", "relative_humidity_2m"}, "2-m relative humidity", "%", compute_rh2m, false, {}, kLakeOnly},
+    {"dp2m", {"td2", "td2m", "dewpoint_2m"}, "2-m dewpoint temperature", "degC", compute_dp2m, false, {}, kLakeOnly},
     {"mixing_ratio", {"qvapor", "water_vapor_mixing_ratio"}, "Water vapor mixing ratio", "kg/kg", compute_mixing_ratio, true},
     {"specific_humidity", {"q"}, "Specific humidity", "kg/kg", compute_specific_humidity, true},
-    {"sbcape", {"surface_based_cape"}, "Surface-based CAPE", "J/kg", compute_sbcape, false},
-    {"sbcin", {"surface_based_cin"}, "Surface-based CIN", "J/kg", compute_sbcin, false},
-    {"mlcape", {"mixed_layer_cape"}, "Mixed-layer CAPE", "J/kg", compute_mlcape, false},
-    {"mlcin", {"mixed_layer_cin"}, "Mixed-layer CIN", "J/kg", compute_mlcin, false},
-    {"mucape", {"most_unstable_cape"}, "Most-unstable CAPE", "J/kg", compute_mucape, false},
-    {"mucin", {"most_unstable_cin"}, "Most-unstable CIN", "J/kg", compute_mucin, false},
-    {"lcl", {"lcl_height"}, "Lifted condensation level height AGL", "m", compute_lcl, false},
-    {"lfc", {"lfc_height"}, "Level of free convection height AGL", "m", compute_lfc, false},
-    {"el", {"el_height", "equilibrium_level"}, "Equilibrium level height AGL", "m", compute_el, false},
-    {"cape2d", {}, "CAPE/CIN/LCL/LFC (backward-compat tuple)", "J/kg", compute_cape2d, false},
+    {"sbcape", {"surface_based_cape"}, "Surface-based CAPE", "J/kg", compute_sbcape, false, {}, kFixedParcel},
+    {"sbcin", {"surface_based_cin"}, "Surface-based CIN", "J/kg", compute_sbcin, false, {}, kFixedParcel},
+    {"mlcape", {"mixed_layer_cape"}, "Mixed-layer CAPE", "J/kg", compute_mlcape, false, {}, kFixedParcel},
+    {"mlcin", {"mixed_layer_cin"}, "Mixed-layer CIN", "J/kg", compute_mlcin, false, {}, kFixedParcel},
+    {"mucape", {"most_unstable_cape"}, "Most-unstable CAPE", "J/kg", compute_mucape, false, {}, kFixedParcel},
+    {"mucin", {"most_unstable_cin"}, "Most-unstable CIN", "J/kg", compute_mucin, false, {}, kFixedParcel},
+    {"lcl", {"lcl_height"}, "Lifted condensation level height AGL", "m", compute_lcl, false, {}, kChosenParcel},
+    {"lfc", {"lfc_height"}, "Level of free convection height AGL", "m", compute_lfc, false, {}, kChosenParcel},
+    {"el", {"el_height", "equilibrium_level"}, "Equilibrium level height AGL", "m", compute_el, false, {}, {kCapeParcel}},
+    {"cape2d", {}, "CAPE/CIN/LCL/LFC (backward-compat tuple)", "J/kg", compute_cape2d, false, {"cape", "cin", "lcl", "lfc"}, {{"parcel_type", defaults::cape::kCape2dParcelType}, kHeightCap, kLakeInterp}},
     {"cape3d", {}, "3-D CAPE field", "J/kg", compute_cape3d, true},
     {"wspd", {"wind_speed"}, "Wind speed", "m/s", compute_wspd, true},
     {"wdir", {"wind_direction"}, "Wind direction", "degrees", compute_wdir, true},
-    {"uvmet", {"earth_rotated_wind"}, "U/V wind rotated to earth coordinates", "m/s", compute_uvmet, true},
-    {"uvmet10", {"earth_rotated_wind_10m"}, "10-m U/V wind rotated to earth coordinates", "m/s", compute_uvmet10, false},
+    {"uvmet", {"earth_rotated_wind"}, "U/V wind rotated to earth coordinates", "m/s", compute_uvmet, true, kWindComponents},
+    {"uvmet10", {"earth_rotated_wind_10m"}, "10-m U/V wind rotated to earth coordinates", "m/s", compute_uvmet10, false, kWindComponents},
     {"wspd10", {"wind_speed_10m"}, "10-m wind speed", "m/s", compute_wspd10, false},
     {"wdir10", {"wind_direction_10m"}, "10-m wind direction", "degrees", compute_wdir10, false},
-    {"srh1", {"srh_0_1km"}, "0-1 km storm-relative helicity (Bunkers)", "m2/s2", compute_srh1, false},
-    {"srh3", {"srh_0_3km"}, "0-3 km storm-relative helicity (Bunkers)", "m2/s2", compute_srh3, false},
-    {"srh", {"storm_relative_helicity"}, "Storm-relative helicity (configurable depth)", "m2/s2", compute_srh, false},
+    {"srh1", {"srh_0_1km"}, "0-1 km storm-relative helicity (Bunkers)", "m2/s2", compute_srh1, false, {}, kStormMotionOnly},
+    {"srh3", {"srh_0_3km"}, "0-3 km storm-relative helicity (Bunkers)", "m2/s2", compute_srh3, false, {}, kStormMotionOnly},
+    {"srh", {"storm_relative_helicity"}, "Storm-relative helicity (configurable depth)", "m2/s2", compute_srh, false, {}, {kStormMotion, {"depth_m", defaults::layer_wind::kDefaultSrhDepthM}}},
     {"shear_0_1km", {"bulk_shear_1km", "shr01"}, "0-1 km bulk wind shear", "m/s", compute_shear_0_1km, false},
     {"shear_0_6km", {"bulk_shear_6km", "shr06"}, "0-6 km bulk wind shear", "m/s", compute_shear_0_6km, false},
-    {"bunkers_rm", {"bunkers_right"}, "Bunkers right-moving supercell motion", "m/s", compute_bunkers_rm, false},
-    {"bunkers_lm", {"bunkers_left"}, "Bunkers left-moving supercell motion", "m/s", compute_bunkers_lm, false},
-    {"mean_wind_0_6km", {"mean_wind_6km"}, "0-6 km mean wind", "m/s", compute_mean_wind_0_6km, false},
+    {"bunkers_rm", {"bunkers_right"}, "Bunkers right-moving supercell motion", "m/s", compute_bunkers_rm, false, kWindComponents},
+    {"bunkers_lm", {"bunkers_left"}, "Bunkers left-moving supercell motion", "m/s", compute_bunkers_lm, false, kWindComponents},
+    {"mean_wind_0_6km", {"mean_wind_6km"}, "0-6 km mean wind", "m/s", compute_mean_wind_0_6km, false, kWindComponents},
     {"avo", {"absolute_vorticity"}, "Absolute vorticity", "s-1", compute_avo, true},
     {"pvo", {"potential_vorticity"}, "Potential vorticity", "PVU", compute_pvo, true},
     {"dbz", {"reflectivity"}, "Simulated reflectivity", "dBZ", compute_dbz, true},
     {"maxdbz", {"max_reflectivity", "composite_reflectivity"}, "Maximum (composite) reflectivity", "dBZ", compute_maxdbz, false},
     {"ctt", {"cloud_top_temperature"}, "Cloud-top temperature", "degC", compute_ctt, false},
-    {"cloudfrac", {"cloud_fraction"}, "Cloud fraction (low/mid/high)", "%", compute_cloudfrac, false},
-    {"uhel", {"updraft_helicity"}, "Updraft helicity", "m2/s2", compute_uhel, false},
-    {"stp", {"significant_tornado_parameter"}, "Significant Tornado Parameter (fixed or effective via layer_type)", "dimensionless", compute_stp, false},
-    {"stp_fixed", {}, "STP fixed-layer (Tolvane et al. 2003)", "dimensionless", compute_stp_fixed, false},
-    {"stp_effective", {"stp_eff"}, "STP effective-layer", "dimensionless", compute_stp_effective, false},
-    {"scp", {"supercell_composite_parameter"}, "Supercell Composite Parameter", "dimensionless", compute_scp, false},
-    {"ehi", {"energy_helicity_index"}, "Energy-Helicity Index", "dimensionless", compute_ehi, false},
+    {"cloudfrac", {"cloud_fraction"}, "Cloud fraction (low/mid/high)", "%", compute_cloudfrac, false, {"low", "mid", "high"}},
+    {"uhel", {"updraft_helicity"}, "Updraft helicity", "m2/s2", compute_uhel, false, {}, {{"top_m", defaults::updraft_helicity::kDefaultTopM}, {"bottom_m", defaults::updraft_helicity::kDefaultBottomM}}},
+    {"stp", {"significant_tornado_parameter"}, "Significant Tornado Parameter (fixed or effective via layer_type)", "dimensionless", compute_stp, false, {}, {kStormMotion, {"layer_type", defaults::severe::kDefaultLayerType}, kLakeInterp}},
+    {"stp_fixed", {}, "STP fixed-layer (Tolvane et al. 2003)", "dimensionless", compute_stp_fixed, false, {}, kLakeOnly},
+    {"stp_effective", {"stp_eff"}, "STP effective-layer", "dimensionless", compute_stp_effective, false, {}, {kStormMotion, kLakeInterp}},
+    {"scp", {"supercell_composite_parameter"}, "Supercell Composite Parameter", "dimensionless", compute_scp, false, {}, kLakeOnly},
+    {"ehi", {"energy_helicity_index"}, "Energy-Helicity Index", "dimensionless", compute_ehi, false, {}, {{"depth_m", defaults::severe::kEhiDefaultDepthM}, kLakeInterp}},
     {"critical_angle", {"crit_angle"}, "Critical angle", "degrees", compute_critical_angle, false},
-    {"ship", {"significant_hail_parameter"}, "Significant Hail Parameter", "dimensionless", compute_ship, false},
-    {"bri", {"bulk_richardson_number"}, "Bulk Richardson Number", "dimensionless", compute_bri, false},
-    {"lapse_rate_700_500", {"lr75"}, "700-500 hPa lapse rate", "degC/km", compute_lapse_rate_700_500, false},
-    {"lapse_rate_0_3km", {"lr03"}, "0-3 km AGL lapse rate", "degC/km", compute_lapse_rate_0_3km, false},
+    {"ship", {"significant_hail_parameter"}, "Significant Hail Parameter", "dimensionless", compute_ship, false, {}, kFixedPressureLapseRate},
+    {"bri", {"bulk_richardson_number"}, "Bulk Richardson Number", "dimensionless", compute_bri, false, {}, kLakeOnly},
+    {"lapse_rate_700_500", {"lr75"}, "700-500 hPa lapse rate", "degC/km", compute_lapse_rate_700_500, false, {}, kFixedPressureLapseRate},
+    {"lapse_rate_0_3km", {"lr03"}, "0-3 km AGL lapse rate", "degC/km", compute_lapse_rate_0_3km, false, {}, kFixedHeightLapseRate},
     {"freezing_level", {"fzlev"}, "Freezing level height AGL", "m", compute_freezing_level, false},
     {"wet_bulb_0", {"wb0", "wet_bulb_zero"}, "Wet-bulb zero height AGL", "m", compute_wet_bulb_0, false},
     {"theta_w", {"wet_bulb_potential_temperature"}, "Wet-bulb potential temperature", "K", compute_theta_w, true},
     {"fosberg", {"fwi", "fosberg_fire_weather_index"}, "Fosberg Fire Weather Index", "dimensionless", compute_fosberg, false},
     {"haines", {"haines_index"}, "Haines Index", "dimensionless", compute_haines, false},
     {"hdw", {"hot_dry_windy"}, "Hot-Dry-Windy Index", "dimensionless", compute_hdw, false},
-    {"cape", {}, "CAPE (configurable parcel_type or custom parcel, supports top_m)", "J/kg", compute_cape, false},
-    {"cin", {}, "CIN (configurable parcel_type or custom parcel, supports top_m)", "J/kg", compute_cin, false},
-    {"effective_inflow", {"eff_inflow", "effective_inflow_layer"}, "Effective inflow layer base/top heights AGL", "m", compute_effective_inflow, false},
+    {"cape", {}, "CAPE (configurable parcel_type or custom parcel, supports top_m)", "J/kg", compute_cape, false, {}, kCustomParcel},
+    {"cin", {}, "CIN (configurable parcel_type or custom parcel, supports top_m)", "J/kg", compute_cin, false, {}, kCustomParcel},
+    {"effective_inflow", {"eff_inflow", "effective_inflow_layer"}, "Effective inflow layer base/top heights AGL", "m", compute_effective_inflow, false, {"base", "top"}},
     {"effective_cape", {"eff_cape"}, "MUCAPE within effective inflow layer", "J/kg", compute_effective_cape, false},
-    {"effective_srh", {"srh_eff", "eff_srh"}, "SRH over effective inflow layer (Bunkers)", "m2/s2", compute_effective_srh, false},
-    {"bulk_shear", {"shear"}, "Bulk wind shear (configurable bottom_m / top_m)", "m/s", compute_bulk_shear, false},
-    {"mean_wind", {}, "Mean wind (configurable bottom_m / top_m)", "m/s", compute_mean_wind, false},
-    {"lapse_rate", {"lr"}, "Lapse rate (configurable bottom_m / top_m, use_virtual)", "degC/km", compute_lapse_rate, false},
+    {"effective_srh", {"srh_eff", "eff_srh"}, "SRH over effective inflow layer (Bunkers)", "m2/s2", compute_effective_srh, false, {}, kStormMotionOnly},
+    {"bulk_shear", {"shear"}, "Bulk wind shear (configurable bottom_m / top_m)", "m/s", compute_bulk_shear, false, {}, kWindLayer},
+    {"mean_wind", {}, "Mean wind (configurable bottom_m / top_m)", "m/s", compute_mean_wind, false, kWindComponents, kWindLayer},
+    {"lapse_rate", {"lr"}, "Lapse rate (configurable bottom_m / top_m, use_virtual)", "degC/km", compute_lapse_rate, false, {}, kLapseRate},
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "diag/rows.h"
 #include "diag/cape_fields.h"
 #include "diag/field_checks.h"
+#include "diag/option_defaults.h"
 #include "file/accessors.h"
 #include "met/parcel.h"
 #include "met/thermo.h"
@@ -23,6 +24,7 @@ using met::ColumnBuffer;
 using met::Parcel;
 using met::ParcelKind;
 using met::ParcelScratch;
+using namespace option_defaults::cape;
 
 // One extracted column and the parcel kernel's buffers, per chunk of columns.
 struct LiftScratch {
@@ -273,16 +275,16 @@ Result<std::vector<double>> compute_mucin(const TarqFile& file, std::size_t t, c
 }
 
 Result<std::vector<double>> compute_lcl(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
-    return lcl_core(file, t, kind_or(options, "sb"), options.lake_interp.value_or(0.0));
+    return lcl_core(file, t, kind_or(options, kDefaultParcelType), options.lake_interp.value_or(0.0));
 }
 
 Result<std::vector<double>> compute_lfc(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
-    TARQ_TRY(auto r, cape_core(file, t, kind_or(options, "sb"), options));
+    TARQ_TRY(auto r, cape_core(file, t, kind_or(options, kDefaultParcelType), options));
     return std::move(r.lfc_height);
 }
 
 Result<std::vector<double>> compute_cape2d(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
-    TARQ_TRY(auto r, cape_core(file, t, kind_or(options, "ml"), options));
+    TARQ_TRY(auto r, cape_core(file, t, kind_or(options, kCape2dParcelType), options));
     std::vector<double> out = std::move(r.cape);
     out.reserve(4 * out.size());
     for (const auto* field : {&r.cin, &r.lcl_height, &r.lfc_height}) out.insert(out.end(), field->begin(), field->end());
@@ -294,7 +296,7 @@ Result<std::vector<double>> compute_cape(const TarqFile& file, std::size_t t, co
         TARQ_TRY(auto r, custom_cape(file, t, options));
         return std::move(r.cape);
     }
-    TARQ_TRY(auto r, cape_core(file, t, kind_or(options, "sb"), options));
+    TARQ_TRY(auto r, cape_core(file, t, kind_or(options, kDefaultParcelType), options));
     return std::move(r.cape);
 }
 
@@ -303,7 +305,7 @@ Result<std::vector<double>> compute_cin(const TarqFile& file, std::size_t t, con
         TARQ_TRY(auto r, custom_cape(file, t, options));
         return std::move(r.cin);
     }
-    TARQ_TRY(auto r, cape_core(file, t, kind_or(options, "sb"), options));
+    TARQ_TRY(auto r, cape_core(file, t, kind_or(options, kDefaultParcelType), options));
     return std::move(r.cin);
 }
 
@@ -311,7 +313,7 @@ Result<std::vector<double>> compute_el(const TarqFile& file, std::size_t t, cons
     TARQ_TRY(const ColumnInputs columns, load_columns(file, t));
     // The raw 2-m fields: this row does not fill lakes.
     TARQ_TRY(const SurfaceInputs surface, load_surface(file, t, 0.0));
-    const ParcelKind kind = kind_or(options, "sb");
+    const ParcelKind kind = kind_or(options, kDefaultParcelType);
     const std::size_t ncol = columns.ncol;
     std::vector<double> out(ncol, 0.0);
     const met::ColumnFields fields = columns.fields();

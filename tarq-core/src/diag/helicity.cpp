@@ -3,6 +3,7 @@
 // (Kain et al. 2008).
 #include "diag/rows.h"
 #include "diag/field_checks.h"
+#include "diag/option_defaults.h"
 #include "file/accessors.h"
 #include "met/dynamics.h"
 #include "util/grid_loops.h"
@@ -11,8 +12,7 @@ namespace tarq {
 
 namespace {
 
-constexpr double kDefaultBottomM = 2000.0;
-constexpr double kDefaultTopM = 5000.0;
+using namespace option_defaults::updraft_helicity;
 
 // MAPFAC_M, or 1.0 everywhere where it cannot be read.
 std::vector<double> map_factor(const TarqFile& file, std::size_t t, std::size_t nxy) {

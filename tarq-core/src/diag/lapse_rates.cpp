@@ -7,6 +7,7 @@
 
 #include "diag/rows.h"
 #include "diag/field_checks.h"
+#include "diag/option_defaults.h"
 #include "file/accessors.h"
 #include "met/lapse_rate.h"
 #include "met/thermo.h"
@@ -17,10 +18,7 @@ namespace tarq {
 
 namespace {
 
-constexpr double kDefaultBottomM = 0.0;
-constexpr double kDefaultTopM = 3000.0;
-constexpr double kDefaultBottomHpa = 700.0;
-constexpr double kDefaultTopHpa = 500.0;
+using namespace option_defaults::lapse_rate;
 
 // Fields of a lapse-rate request; the optional ones are empty when the
 // request's layer and options do not need them.
@@ -37,7 +35,7 @@ struct LapseInputs {
 Result<LapseInputs> load_lapse_inputs(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
     LapseInputs in;
     in.pressure_mode = options.bottom_p.has_value() || options.top_p.has_value();
-    in.use_virtual = options.use_virtual.value_or(false);
+    in.use_virtual = options.use_virtual.value_or(kDefaultUseVirtual);
     const bool screen = !in.pressure_mode && (!options.bottom_m || *options.bottom_m < met::kScreenLayerTopM);
     const std::size_t ncol = file.nx * file.ny;
     const std::size_t need = file.nz * ncol;

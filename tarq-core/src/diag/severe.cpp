@@ -13,6 +13,7 @@
 #include "diag/rows.h"
 #include "diag/cape_fields.h"
 #include "diag/field_checks.h"
+#include "diag/option_defaults.h"
 #include "diag/shear_helicity_fields.h"
 #include "file/accessors.h"
 #include "met/composite.h"
@@ -28,7 +29,7 @@ using met::ParcelKind;
 // Every composite takes the 0-6 km bulk shear, whatever layer the request names.
 constexpr double kShearBottomM = 0.0;
 constexpr double kShearTopM = 6000.0;
-constexpr double kEhiDefaultDepthM = 1000.0;
+using option_defaults::severe::kEhiDefaultDepthM;
 constexpr double kScpHelicityDepthM = 3000.0;
 constexpr double kStpHelicityDepthM = 1000.0;
 // The one layer_type text that selects the effective-layer STP (case-sensitive).

@@ -5,6 +5,7 @@
 
 #include "diag/rows.h"
 #include "diag/field_checks.h"
+#include "diag/option_defaults.h"
 #include "diag/shear_helicity_fields.h"
 #include "diag/wind_fields.h"
 #include "file/accessors.h"
@@ -19,10 +20,8 @@ namespace tarq {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kDefaultBottomM = 0.0;
-constexpr double kDefaultTopM = 6000.0;
+using namespace option_defaults::layer_wind;
 constexpr double kShear1kmTopM = 1000.0;
-constexpr double kDefaultSrhDepthM = 3000.0;
 constexpr double kSrh1DepthM = 1000.0;
 constexpr double kSrh3DepthM = 3000.0;
 
