@@ -10,15 +10,13 @@ field cache, then times sbcape, mlcape, mucape, lcl, cape2d and cape3d with 1 an
 from __future__ import annotations
 
 import argparse
-import sys
 import tempfile
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests"))
+from tarq import _tarq
+from tarq.testing import build_model_file, standard_sounding
 
-from model_file import build_model_file, standard_sounding  # noqa: E402
-from tarq import _tarq  # noqa: E402
-from timing import add_grid_arguments, best_seconds  # noqa: E402
+from timing import add_grid_arguments, best_seconds
 
 CASES = ["sbcape", "mlcape", "mucape", "lcl", "cape2d", "cape3d"]
 

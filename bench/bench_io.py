@@ -22,18 +22,16 @@ time; the 1 -> 2 worker comparison is in wall time.
 from __future__ import annotations
 
 import argparse
-import sys
 import time
 from pathlib import Path
 
 import netCDF4
 import numpy as np
 
-sys.path.insert(0, str(Path(__file__).resolve().parent))
+from tarq import _tarq
 
-from big_file import big_file  # noqa: E402
-from tarq import _tarq  # noqa: E402
-from timing import add_grid_arguments  # noqa: E402
+from big_file import big_file
+from timing import add_grid_arguments
 
 
 def best(fns: list, repeat: int, nt: int, clock=time.process_time) -> list[float]:

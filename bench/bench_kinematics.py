@@ -12,15 +12,13 @@ compares with cape2d on the same grid.
 from __future__ import annotations
 
 import argparse
-import sys
 import tempfile
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests"))
+from tarq import _tarq
+from tarq.testing import build_model_file, standard_sounding
 
-from model_file import build_model_file, standard_sounding  # noqa: E402
-from tarq import _tarq  # noqa: E402
-from timing import add_grid_arguments, best_seconds  # noqa: E402
+from timing import add_grid_arguments, best_seconds
 
 # (variable, unit counted: "col" per grid column, "pt" per 3-D point)
 CASES = [("srh3", "col"), ("bunkers_rm", "col"), ("effective_srh", "col"), ("uhel", "col"), ("pvo", "pt"),

@@ -20,10 +20,8 @@ import subprocess
 import sys
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-
-from big_file import big_file  # noqa: E402
-from timing import add_grid_arguments  # noqa: E402
+from big_file import big_file
+from timing import add_grid_arguments
 
 NAMES = ["T", "theta", "tc", "sbcape"]
 UNBOUNDED = 1 << 62
@@ -44,9 +42,10 @@ def child(path: str, name: str, budget: int | None) -> None:
 
 
 def run(path: str, name: str, budget: int | None) -> dict:
-    code = f"import sys; sys.path.insert(0, {str(Path(__file__).parent)!r}); " \
-           f"import bench_memory as b; b.child({path!r}, {name!r}, {budget!r})"
-    out = subprocess.run([sys.executable, "-c", code], check=True, capture_output=True, text=True).stdout
+    # A fresh process for each curve, so that its peak memory is its own.
+    request = json.dumps([path, name, budget])
+    out = subprocess.run([sys.executable, __file__, "--child", request], check=True, capture_output=True,
+                         text=True).stdout
     return json.loads(out.strip().splitlines()[-1])
 
 
@@ -72,4 +71,7 @@ def main() -> None:
 
 
 if __name__ == "__main__":
-    main()
+    if sys.argv[1:2] == ["--child"]:
+        child(*json.loads(sys.argv[2]))
+    else:
+        main()

@@ -13,17 +13,15 @@ and 2 pool workers, and prints the times and the ratios of the product to them.
 from __future__ import annotations
 
 import argparse
-import sys
 import tempfile
 from pathlib import Path
 
 import numpy as np
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests"))
+from tarq import _tarq
+from tarq.testing import build_model_file, standard_sounding
 
-from model_file import build_model_file, standard_sounding  # noqa: E402
-from tarq import _tarq  # noqa: E402
-from timing import add_grid_arguments, best_seconds  # noqa: E402
+from timing import add_grid_arguments, best_seconds
 
 # Product and the stored variables it reads on every call, largest first (the
 # base fields it also needs come from the warm cache).

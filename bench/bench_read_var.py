@@ -11,16 +11,14 @@ against the 1-time file, the baseline of this run.
 from __future__ import annotations
 
 import argparse
-import sys
 import tempfile
 import time
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests"))
+from tarq import _tarq
+from tarq.testing import build_model_file
 
-from model_file import build_model_file  # noqa: E402
-from tarq import _tarq  # noqa: E402
-from timing import add_grid_arguments  # noqa: E402
+from timing import add_grid_arguments
 
 
 def interleaved_best(cases: list[tuple[_tarq.TarqFile, str, int]], repeat: int) -> list[float]:

@@ -12,18 +12,16 @@ ingredients.
 from __future__ import annotations
 
 import argparse
-import sys
 import tempfile
 import time
 from pathlib import Path
 
 import numpy as np
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests"))
+from tarq import _tarq
+from tarq.testing import build_model_file, standard_sounding
 
-from model_file import build_model_file, standard_sounding  # noqa: E402
-from tarq import _tarq  # noqa: E402
-from timing import add_grid_arguments  # noqa: E402
+from timing import add_grid_arguments
 
 # Composite, then the ingredients it is compared with.
 CASES = [

@@ -15,18 +15,15 @@ Prints each time, its ratio to the loop, and the cluster's overhead per task,
 from __future__ import annotations
 
 import argparse
-import sys
 import tempfile
 import time
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests"))
+import tarq
+from tarq.testing import build_model_file, standard_sounding
+from tarq.xarray import open_getvar
 
-from model_file import build_model_file, standard_sounding  # noqa: E402
-
-import tarq  # noqa: E402
-from tarq.xarray import open_getvar  # noqa: E402
-from timing import add_grid_arguments, best_seconds  # noqa: E402
+from timing import add_grid_arguments, best_seconds
 
 
 def forget_open_files() -> None:

@@ -8,16 +8,13 @@ Files are kept under /tmp/tarq-bench and reused by later runs.
 
 from __future__ import annotations
 
-import sys
 import tempfile
 from pathlib import Path
 
 import netCDF4
 import numpy as np
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests"))
-
-from model_file import build_model_file, standard_sounding  # noqa: E402
+from tarq.testing import build_model_file, standard_sounding
 
 CACHE_DIR = Path(tempfile.gettempdir()) / "tarq-bench"
 

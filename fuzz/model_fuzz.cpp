@@ -1,6 +1,7 @@
-// libFuzzer target: a mutated model file, opened and asked for a fixed set of
-// variables, must give results or errors: no crash, no read out of bounds, no
-// endless loop and no unbounded allocation, in the layers above the reader.
+// libFuzzer target: a mutated model file, opened and asked for every catalogue
+// row and a few raw reads, must give results or errors: no crash, no read out
+// of bounds, no endless loop and no unbounded allocation, in the layers above
+// the reader.
 
 #include <cstddef>
 #include <cstdint>

@@ -11,9 +11,7 @@ from pathlib import Path
 import netCDF4
 import numpy as np
 
-sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
-
-from model_file import HYDROMETEORS, _dims_for, build_model_file, standard_sounding, write_netcdf  # noqa: E402
+from tarq.testing import HYDROMETEORS, build_model_file, dims_for, standard_sounding, write_netcdf
 
 SMALL = dict(nx=3, ny=2, nz=4, nt=2)
 
@@ -21,7 +19,7 @@ SMALL = dict(nx=3, ny=2, nz=4, nt=2)
 def write_contiguous(path: Path, chunked_path: Path) -> None:
     lakes = np.array([[2, 16, 2], [2, 2, 2]])
     mf = build_model_file(chunked_path, sounding=standard_sounding(), omit=HYDROMETEORS, lu_index=lakes, **SMALL)
-    variables = {name: (_dims_for(name, data.ndim), data) for name, data in mf.variables.items()}
+    variables = {name: (dims_for(name, data.ndim), data) for name, data in mf.variables.items()}
     variables["Times"] = (("Time", "DateStrLen"), netCDF4.stringtochar(np.array(mf.times, dtype="S19")))
     write_netcdf(path, variables, attrs={"DX": np.float32(mf.dx), "DY": np.float32(mf.dy)}, unlimited_time=False)
 

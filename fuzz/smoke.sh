@@ -3,8 +3,8 @@
 # UndefinedBehaviorSanitizer and runs each in turn:
 #   hdf5_fuzz   the HDF5 and classic netCDF readers on arbitrary bytes, seeded
 #               with the h5py/netCDF4 corpus and fuzz/regressions;
-#   model_fuzz  a mutated small model file through opening and a fixed set of
-#               getvar requests, seeded from the model-file fixture and
+#   model_fuzz  a mutated small model file through opening and every catalogue
+#               row at one time, seeded from the model-file fixture and
 #               fuzz/model_regressions.
 # Installs clang-19 and its fuzzing runtime from Debian when they are missing.
 #   FUZZ_SECONDS     run time of each target (default 30)
@@ -40,6 +40,8 @@ for target in $targets; do
         -lz -pthread -o "$out/${target}_fuzz"
 done
 
+# The seed writers need h5py and netCDF4, and the model's an installed tarq
+# (for tarq.testing), as .ci/test installs them.
 seeds_failed() { echo "seed writers unavailable: seeding with regressions only"; }
 python3 tests/h5_corpus.py "$out/hdf5_seeds" >/dev/null 2>&1 || seeds_failed
 # The largest corpus file slows every run down; the fuzzer does not need it.

@@ -5,20 +5,17 @@ tests themselves need."""
 
 import math
 import os
-import runpy
 import shutil
 import struct
 import threading
 import time
-from types import SimpleNamespace
 
 import h5py
 import numpy as np
 import pytest
 
-import model_file
-from model_file import build_model_file
 from tarq import _tarq
+from tarq.testing import REFERENCE_IN_SHARED, build_model_file, oax_sounding, reference_sounding_path
 
 NX, NY, NZ, NT = 5, 4, 8, 3
 
@@ -267,23 +264,24 @@ def test_every_checksummed_structure_refuses_a_flipped_bit(tmp_path, signature, 
     assert str(err.value) == f"NetCDF error: Checksum mismatch in {structure} at {at:#x}: the file is corrupt"
 
 
-def load_copied_model_file(root):
-    """model_file.py as it runs from a checkout at `root`."""
-    (root / "tests").mkdir(parents=True)
-    shutil.copy(model_file.__file__, root / "tests" / "model_file.py")
-    return SimpleNamespace(**runpy.run_path(str(root / "tests" / "model_file.py")))
+OAX_ROWS = """pressure_hPa,height_m_msl,temperature_C,dewpoint_C,wind_dir_deg,wind_speed_kt,u_ms,v_ms
+1000.0,34.0,,,,,,
+965.0,350.0,27.8,23.8,150.0,23.0,-5.9161111111,10.2470050277
+962.0,377.51,27.4,22.8,,,,
+936.87,610.0,25.51,21.72,145.0,29.99,-8.8492456022,12.638032468
+"""
 
 
-def test_the_reference_sounding_is_found_beside_a_copied_checkout(tmp_path, monkeypatch):
-    copied = load_copied_model_file(tmp_path / "checkout")
-    expected = tmp_path / "shared" / "meteo_ref" / "sharppy_oax_2014061619.csv"
-    monkeypatch.delenv("CI", raising=False)
-    with pytest.raises(pytest.skip.Exception, match=str(expected)):
-        copied.reference_sounding_csv()
-    monkeypatch.setenv("CI", "true")
-    with pytest.raises(pytest.fail.Exception, match=str(expected)):
-        copied.reference_sounding_csv()
-    expected.parent.mkdir(parents=True)
-    shutil.copy(model_file.reference_sounding_csv(), expected)
-    assert copied.reference_sounding_csv() == expected
-    assert copied.oax_sounding().p_hpa[0] == 965.0
+def test_the_reference_sounding_is_found_above_a_nested_checkout(tmp_path):
+    checkout = tmp_path / "work" / "clone" / "tarq"
+    # Absent: the path beside the checkout is the one named.
+    assert reference_sounding_path(checkout) == checkout.parent / REFERENCE_IN_SHARED
+    found = tmp_path / REFERENCE_IN_SHARED
+    found.parent.mkdir(parents=True)
+    found.write_text(OAX_ROWS)
+    assert reference_sounding_path(checkout) == found
+    # Rows without temperature are dropped, missing winds interpolated in ln p.
+    snd = oax_sounding(found)
+    np.testing.assert_array_equal(snd.p_hpa, [965.0, 962.0, 936.87])
+    assert snd.z_m[0] == 350.0
+    assert snd.u_ms[1] == pytest.approx(np.interp(-np.log(962.0), -np.log([965.0, 936.87]), snd.u_ms[[0, 2]]))

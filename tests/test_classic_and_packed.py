@@ -8,8 +8,8 @@ import numpy as np
 import netCDF4
 import pytest
 
-from model_file import PACKED_FILL, build_model_file, read_unpacked, write_netcdf
 from tarq import _tarq
+from tarq.testing import PACKED_FILL, build_model_file, read_unpacked, write_netcdf
 
 CLASSIC = ["NETCDF3_CLASSIC", "NETCDF3_64BIT_OFFSET", "NETCDF3_64BIT_DATA"]
 ROWS = [row[0] for row in _tarq.list_variables()]

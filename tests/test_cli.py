@@ -14,9 +14,9 @@ from pathlib import Path
 import numpy as np
 import pytest
 
-from model_file import build_model_file, write_netcdf
 from tarq import _tarq, cli
 from tarq.summary import HEADLINE
+from tarq.testing import build_model_file, write_netcdf
 
 NX, NY, NZ, NT = 7, 6, 10, 2
 

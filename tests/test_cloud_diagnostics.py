@@ -7,8 +7,8 @@ from __future__ import annotations
 import numpy as np
 import pytest
 
-from model_file import build_model_file
 from tarq import _tarq
+from tarq.testing import build_model_file
 
 NX, NY = 6, 3
 # Exact model pressures (Pa), with levels on the 800 and 450 hPa layer bounds.
@@ -110,15 +110,6 @@ def test_short_condensate_field_is_a_shape_error(tmp_path, name):
         _tarq.TarqFile(mf.path).getvar(name)
 
 
-def test_parallel_equals_serial(files):
+def test_parallel_equals_serial(files, workers):
     f = files["both"][0]
-    try:
-        results = []
-        for workers in (1, 2, 7):
-            _tarq._set_workers(workers)
-            results.append([f.getvar(name) for name in ("ctt", "cloudfrac")])
-    finally:
-        _tarq._set_workers(0)
-    for other in results[1:]:
-        for a, b in zip(results[0], other):
-            np.testing.assert_array_equal(a, b)
+    workers(lambda: [f.getvar(name) for name in ("ctt", "cloudfrac")])

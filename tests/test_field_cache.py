@@ -6,8 +6,8 @@ import threading
 import numpy as np
 import pytest
 
-from model_file import build_model_file, standard_sounding
 from tarq import _tarq
+from tarq.testing import build_model_file, standard_sounding
 
 NT = 8
 NX, NY, NZ = 9, 7, 12

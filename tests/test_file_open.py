@@ -3,8 +3,8 @@
 import numpy as np
 import pytest
 
-from model_file import build_model_file, shrink_contiguous_storage, write_netcdf
 from tarq import _tarq
+from tarq.testing import build_model_file, shrink_contiguous_storage, write_netcdf
 
 GRID = ("Time", "bottom_top", "south_north", "west_east")
 

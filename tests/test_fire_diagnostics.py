@@ -6,8 +6,8 @@ from __future__ import annotations
 import numpy as np
 import pytest
 
-from model_file import build_model_file, mixing_ratio_from_dewpoint, standard_sounding
 from tarq import _tarq
+from tarq.testing import build_model_file, mixing_ratio_from_dewpoint, standard_sounding
 
 NX, NY, NZ = 6, 5, 20
 
@@ -123,14 +123,5 @@ def test_aliases(fire):
             np.testing.assert_array_equal(fire.getvar(alias), fire.getvar(name))
 
 
-def test_parallel_equals_serial(fire):
-    try:
-        results = []
-        for workers in (1, 2, 7):
-            _tarq._set_workers(workers)
-            results.append([fire.getvar(name) for name in ("fosberg", "haines", "hdw")])
-    finally:
-        _tarq._set_workers(0)
-    for other in results[1:]:
-        for a, b in zip(results[0], other):
-            np.testing.assert_array_equal(a, b)
+def test_parallel_equals_serial(fire, workers):
+    workers(lambda: [fire.getvar(name) for name in ("fosberg", "haines", "hdw")])

@@ -5,8 +5,8 @@ import netCDF4
 import numpy as np
 import pytest
 
-from model_file import STATIC_FIELDS, build_model_file
 from tarq import _tarq
+from tarq.testing import STATIC_FIELDS, build_model_file
 
 NT = 3
 

@@ -4,8 +4,8 @@ lake points from the surrounding land, through the t2 row and lake_interp."""
 import numpy as np
 import pytest
 
-from model_file import build_model_file
 from tarq import _tarq
+from tarq.testing import build_model_file
 
 NY, NX, NT = 6, 7, 2
 

@@ -7,8 +7,8 @@ import netCDF4
 import numpy as np
 import pytest
 
-from model_file import build_model_file, shrink_contiguous_storage, write_netcdf
 from tarq import _tarq
+from tarq.testing import build_model_file, shrink_contiguous_storage, write_netcdf
 
 NX, NY, NZ, NT = 7, 6, 9, 3
 

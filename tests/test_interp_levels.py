@@ -7,7 +7,7 @@ import numpy as np
 import pytest
 
 import tarq
-from model_file import build_model_file
+from tarq.testing import build_model_file
 
 NZ, NY, NX = 9, 4, 5
 

@@ -9,8 +9,8 @@ import math
 import numpy as np
 import pytest
 
-from model_file import build_model_file, oax_sounding, standard_sounding
 from tarq import _tarq
+from tarq.testing import build_model_file, oax_sounding, standard_sounding
 
 NX, NY, NZ = 7, 6, 30
 TWO_OMEGA = 0.000145842318
@@ -200,20 +200,11 @@ def test_potential_vorticity(sheared, tmp_path):
         _tarq.TarqFile(one.path).getvar("pvo")
 
 
-def test_parallel_equals_serial(sheared):
+def test_parallel_equals_serial(sheared, workers):
     f = sheared
     cases = [(n, {}) for n in NEW_ROWS] + [("srh", {"storm_motion": (5.0, -3.0), "depth_m": 2500.0}),
                                            ("mean_wind", {"bottom_m": 500.0, "top_m": 3000.0})]
-    try:
-        results = []
-        for workers in (1, 2, 7):
-            _tarq._set_workers(workers)
-            results.append([f.getvar(n, timeidx=1, **o) for n, o in cases])
-    finally:
-        _tarq._set_workers(0)
-    for other in results[1:]:
-        for (name, _), a, b in zip(cases, results[0], other):
-            np.testing.assert_array_equal(a, b, err_msg=name)
+    workers(lambda: [f.getvar(n, timeidx=1, **o) for n, o in cases])
 
 
 def hand_bunkers(ze, ue, ve):
@@ -251,8 +242,8 @@ def hand_integral(ze, ue, ve, depth, storm):
     return np.sum((us[1:] - cx) * (vs[:-1] - cy) - (us[:-1] - cx) * (vs[1:] - cy))
 
 
-def test_omaha_sounding_against_a_hand_computation(tmp_path):
-    snd = oax_sounding()
+def test_omaha_sounding_against_a_hand_computation(tmp_path, reference_sounding_csv):
+    snd = oax_sounding(reference_sounding_csv)
     mf = build_model_file(tmp_path / "oax.nc", nx=1, ny=1, nz=60, nt=1, sounding=snd, terrain=snd.z_m[0])
     f = _tarq.TarqFile(mf.path)
     u, v, z = (f.getvar(n)[:, 0, 0] for n in ("ua", "va", "height_agl"))

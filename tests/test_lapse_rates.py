@@ -7,8 +7,9 @@ from __future__ import annotations
 import numpy as np
 import pytest
 
-from model_file import build_model_file, mixing_ratio_from_dewpoint, oax_sounding, standard_sounding
 from tarq import _tarq
+from tarq.testing import (build_model_file, mixing_ratio_from_dewpoint, oax_sounding, one_column_file,
+                          standard_sounding)
 
 NX, NY, NZ = 5, 4, 20
 LAKE = (2, 2)
@@ -234,27 +235,9 @@ def test_fields_are_read_only_when_needed(tmp_path):
 
 
 @pytest.fixture(scope="module")
-def omaha(tmp_path_factory):
-    """The Omaha sounding as a one-column file whose mass levels are the
-    sounding's levels above its 965 hPa / 350 m surface; T2 is the surface row."""
-    snd = oax_sounding()
-    p, t = snd.p_hpa[1:], snd.t_c[1:]
-    z = snd.z_m[1:]
-    n = p.size
-    z_full = np.empty(n + 1)
-    z_full[0] = snd.z_m[0]
-    for k in range(n):
-        z_full[k + 1] = 2.0 * z[k] - z_full[k]
-    column = lambda a: np.asarray(a, dtype=np.float64)[:, None, None]  # noqa: E731
-    theta = (t + 273.15) * (1000.0 / p) ** 0.2857142857
-    overrides = {
-        "P": column(np.zeros(n)), "PB": column(p * 100.0), "T": column(theta - 300.0),
-        "QVAPOR": column(mixing_ratio_from_dewpoint(p, snd.td_c[1:])),
-        "PH": column(np.zeros(n + 1)), "PHB": column(9.80665 * z_full),
-        "T2": np.full((1, 1), snd.t_c[0] + 273.15),
-    }
-    mf = build_model_file(tmp_path_factory.mktemp("oax") / "oax.nc", nx=1, ny=1, nz=n, nt=1, sounding=snd,
-                          terrain=float(snd.z_m[0]), overrides=overrides)
+def omaha(tmp_path_factory, reference_sounding_csv):
+    """The Omaha sounding as a one-column file."""
+    mf = one_column_file(tmp_path_factory.mktemp("oax") / "oax.nc", oax_sounding(reference_sounding_csv))
     return _tarq.TarqFile(mf.path)
 
 
@@ -271,16 +254,7 @@ def test_omaha_published_lapse_rates(omaha):
     assert f.getvar("lapse_rate_700_500")[0, 0] == pytest.approx(8.4, abs=0.1)
 
 
-def test_parallel_equals_serial(hilly):
+def test_parallel_equals_serial(hilly, workers):
     names = [("lapse_rate", {}), ("lapse_rate_700_500", {"use_virtual": True}), ("freezing_level", {}),
              ("wet_bulb_0", {}), ("theta_w", {})]
-    try:
-        results = []
-        for workers in (1, 2, 7):
-            _tarq._set_workers(workers)
-            results.append([hilly.getvar(n, **o) for n, o in names])
-    finally:
-        _tarq._set_workers(0)
-    for other in results[1:]:
-        for a, b in zip(results[0], other):
-            np.testing.assert_array_equal(a, b)
+    workers(lambda: [hilly.getvar(n, **o) for n, o in names])

@@ -7,8 +7,8 @@ from __future__ import annotations
 import numpy as np
 import pytest
 
-from model_file import build_model_file, standard_sounding
 from tarq import _tarq
+from tarq.testing import build_model_file, standard_sounding
 
 SEA_LEVEL_HPA = 1013.25
 TERRAIN_M = np.array([[0.0, 150.0, 400.0, 800.0, 1200.0], [1600.0, 2000.0, 2500.0, 3000.0, 50.0]])
@@ -76,16 +76,7 @@ def test_aliases(standard):
             np.testing.assert_array_equal(standard.getvar(alias), standard.getvar(name))
 
 
-def test_parallel_equals_serial(tmp_path):
+def test_parallel_equals_serial(tmp_path, workers):
     mf = build_model_file(tmp_path / "noisy.nc", nx=7, ny=5, nz=13, nt=1, noise=0.5, seed=3)
     f = _tarq.TarqFile(mf.path)
-    try:
-        results = []
-        for workers in (1, 2, 7):
-            _tarq._set_workers(workers)
-            results.append([f.getvar(name) for name in ("slp", "omega")])
-    finally:
-        _tarq._set_workers(0)
-    for other in results[1:]:
-        for a, b in zip(results[0], other):
-            np.testing.assert_array_equal(a, b)
+    workers(lambda: [f.getvar(name) for name in ("slp", "omega")])

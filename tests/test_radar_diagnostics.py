@@ -7,8 +7,8 @@ from __future__ import annotations
 import numpy as np
 import pytest
 
-from model_file import build_model_file, standard_sounding
 from tarq import _tarq
+from tarq.testing import build_model_file, standard_sounding
 
 NX, NY, NZ = 5, 4, 16
 # Particle densities (kg m-3) and intercepts (m-4) of rain, snow and graupel.
@@ -108,15 +108,6 @@ def test_aliases(files):
         np.testing.assert_array_equal(f.getvar(alias), f.getvar("maxdbz"))
 
 
-def test_parallel_equals_serial(files):
+def test_parallel_equals_serial(files, workers):
     f = files["all"][0]
-    try:
-        results = []
-        for workers in (1, 2, 7):
-            _tarq._set_workers(workers)
-            results.append([f.getvar(name) for name in ("dbz", "maxdbz")])
-    finally:
-        _tarq._set_workers(0)
-    for other in results[1:]:
-        for a, b in zip(results[0], other):
-            np.testing.assert_array_equal(a, b)
+    workers(lambda: [f.getvar(name) for name in ("dbz", "maxdbz")])

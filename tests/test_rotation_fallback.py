@@ -8,8 +8,8 @@ import numpy as np
 import pyproj
 import pytest
 
-from model_file import build_model_file
 from tarq import _tarq
+from tarq.testing import build_model_file
 
 EARTH_RADIUS_M = 6370000.0
 ROTATED_ROWS = ["uvmet", "uvmet10", "wdir", "bunkers_rm", "mean_wind", "srh3"]

@@ -8,8 +8,8 @@ from __future__ import annotations
 import numpy as np
 import pytest
 
-from model_file import build_model_file, standard_sounding
 from tarq import _tarq
+from tarq.testing import build_model_file, standard_sounding
 
 NX, NY, NZ = 6, 5, 24
 STORM = (8.0, -3.0)
@@ -241,16 +241,7 @@ def test_missing_fields_are_reported(tmp_path):
     assert f.getvar("critical_angle").shape == (2, 3)
 
 
-def test_parallel_equals_serial(storm):
+def test_parallel_equals_serial(storm, workers):
     names = [("stp_fixed", {}), ("stp_effective", {"storm_motion": STORM}), ("scp", {}), ("ehi", {}),
              ("ship", {"use_virtual": True}), ("bri", {}), ("critical_angle", {})]
-    try:
-        results = []
-        for workers in (1, 2, 7):
-            _tarq._set_workers(workers)
-            results.append([storm.getvar(n, timeidx=1, **o) for n, o in names])
-    finally:
-        _tarq._set_workers(0)
-    for other in results[1:]:
-        for a, b in zip(results[0], other):
-            np.testing.assert_array_equal(a, b)
+    workers(lambda: [storm.getvar(n, timeidx=1, **o) for n, o in names])

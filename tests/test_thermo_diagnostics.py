@@ -8,8 +8,8 @@ import math
 import numpy as np
 import pytest
 
-from model_file import build_model_file
 from tarq import _tarq
+from tarq.testing import build_model_file, standard_sounding
 
 ROCP = 0.28571426
 KELVIN = 273.15
@@ -212,7 +212,6 @@ def test_odd_moisture(model):
 def test_wet_bulb_of_saturated_air_is_its_temperature(tmp_path):
     # Saturated air, at sea-level pressure as well: the wet-bulb temperature is
     # the temperature itself (the moist adiabat is followed above 1000 hPa too).
-    from model_file import standard_sounding
     snd = standard_sounding(p_sfc_hpa=1013.0, rh_sfc=1.0, rh_top=1.0)
     mf = build_model_file(tmp_path / "sat.nc", nx=3, ny=2, nz=20, nt=1, sounding=snd, terrain=0.0)
     f = _tarq.TarqFile(mf.path)
@@ -301,16 +300,7 @@ def test_two_metre_fields_fill_lakes_on_request(lake_file):
     assert f.getvar("dp2m")[LAKE] > f.getvar("dp2m", lake_interp=area)[LAKE] + 5.0
 
 
-def test_parallel_equals_serial(model):
+def test_parallel_equals_serial(model, workers):
     f, _ = model
     names = ["tv", "td", "rh", "twb", "theta_e", "specific_humidity", "pw", "rh2m", "dp2m", "tv2m"]
-    try:
-        results = []
-        for workers in (1, 2, 7):
-            _tarq._set_workers(workers)
-            results.append([f.getvar(n, timeidx=1) for n in names])
-    finally:
-        _tarq._set_workers(0)
-    for other in results[1:]:
-        for a, b in zip(results[0], other):
-            np.testing.assert_array_equal(a, b)
+    workers(lambda: [f.getvar(n, timeidx=1) for n in names])

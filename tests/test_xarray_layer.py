@@ -14,7 +14,7 @@ pytest.importorskip("dask")
 
 import tarq
 import tarq.xarray as txr
-from model_file import build_model_file
+from tarq.testing import build_model_file
 
 NX, NY, NZ = 5, 4, 12
 PROJECTION = {"MAP_PROJ": np.int32(1), "TRUELAT1": np.float32(30.0), "TRUELAT2": np.float32(60.0),

@@ -1,7 +1,7 @@
 """Builds tarq's shipped sample file, python/tarq/data/sample.nc.
 
 A 60 x 60 x 40 grid at 3 km with 3 hourly times over the southern Plains,
-written with the test suite's model file builder (tests/model_file.py):
+written with the model file builder of tarq.testing:
 
 - a warm, moist sector in the east under a capping inversion and a steep
   mid-level lapse rate, and a hot, dry, deeply mixed airmass over the higher
@@ -30,16 +30,9 @@ from pathlib import Path
 
 import numpy as np
 
-ROOT = Path(__file__).resolve().parent.parent
-sys.path.insert(0, str(ROOT / "tests"))
+from tarq.testing import G, RD, Sounding, build_model_file, mixing_ratio_from_dewpoint
 
-from model_file import (  # noqa: E402  (the builder lives with the tests)
-    G,
-    RD,
-    Sounding,
-    build_model_file,
-    mixing_ratio_from_dewpoint,
-)
+ROOT = Path(__file__).resolve().parent.parent
 
 DEFAULT_OUTPUT = ROOT / "python" / "tarq" / "data" / "sample.nc"
 

@@ -1,4 +1,4 @@
-"""Writes small TARQ model output files (netCDF-4) for tests.
+"""Writes small TARQ model output files (netCDF-4 or classic) for tests.
 
 A file is built from a vertical sounding laid over terrain on terrain-following
 (eta) levels: every column takes its surface pressure from the sounding at its
@@ -6,172 +6,33 @@ terrain height, its temperature and moisture from the sounding at each level's
 pressure, and its heights from the hypsometric equation, so geopotential,
 pressure and temperature agree with each other. Stored variables have the
 model's names, staggering, float32 type and layout, each chunked one time per
-chunk with zlib and shuffle.
+chunk with zlib and shuffle. netCDF4 (and h5py, for the functions that edit an
+HDF5 file's bytes) are the test extras: they are imported when a file is written.
 
-    from model_file import build_model_file, oax_sounding
+    from tarq.testing import build_model_file
     mf = build_model_file(tmp_path / "m.nc", nx=6, ny=5, nz=12, nt=3)
     mf.path, mf.variables["T"]          # the arrays as written (float32)
 """
 
 from __future__ import annotations
 
-import csv
-import math
 import os
-from pathlib import Path
+import struct
 from dataclasses import dataclass, field
 from datetime import datetime, timedelta
+from pathlib import Path
 from typing import Callable, Mapping, Sequence
 
-import netCDF4
 import numpy as np
 
-G = 9.80665          # m s-2; the reader divides geopotential by this value
-RD = 287.058         # J kg-1 K-1
-EPS = 0.622          # ratio of gas constants, vapour pressure <-> mixing ratio
-KAPPA = 0.2857142857 # Poisson exponent the reader uses for theta -> T
-P0_PA = 100000.0
+from .soundings import G, KAPPA, P0_PA, RD, Sounding, mixing_ratio_from_dewpoint, standard_sounding
 
 # Fields the model writes without a time dimension once a file has been
 # rewritten by common tools (static_2d=True).
 STATIC_FIELDS = ("XLAT", "XLONG", "HGT", "COSALPHA", "SINALPHA", "LU_INDEX", "MAPFAC_M")
 HYDROMETEORS = ("QCLOUD", "QICE", "QRAIN", "QSNOW", "QGRAUP")
-# The observed reference sounding lives beside the repository, in
-# ../shared/meteo_ref relative to its root; a checkout nested deeper (a CI
-# clone inside a work directory) finds the nearest one above it.
-_OAX_IN_SHARED = Path("shared", "meteo_ref", "sharppy_oax_2014061619.csv")
-_OAX_CANDIDATES = [folder / _OAX_IN_SHARED for folder in Path(__file__).resolve().parent.parent.parents]
-OAX_CSV = next((path for path in _OAX_CANDIDATES if path.is_file()), _OAX_CANDIDATES[0])
 
 WindProfile = Callable[[np.ndarray], tuple[np.ndarray, np.ndarray]]
-
-
-def vapor_pressure_hpa(t_c: np.ndarray) -> np.ndarray:
-    """Saturation vapour pressure over water, Bolton (1980) eq. 10."""
-    return 6.112 * np.exp(17.67 * t_c / (t_c + 243.5))
-
-
-def mixing_ratio_from_dewpoint(p_hpa: np.ndarray, td_c: np.ndarray) -> np.ndarray:
-    e = vapor_pressure_hpa(td_c)
-    return EPS * e / (p_hpa - e)
-
-
-def dewpoint_from_vapor_pressure(e_hpa: np.ndarray) -> np.ndarray:
-    ln = np.log(e_hpa / 6.112)
-    return 243.5 * ln / (17.67 - ln)
-
-
-@dataclass
-class Sounding:
-    """One vertical profile, surface first (pressure decreasing upward).
-
-    Winds are earth-relative. z_m is recomputed hydrostatically from the
-    temperature and moisture, anchored at the first level's height.
-    """
-
-    p_hpa: np.ndarray
-    t_c: np.ndarray
-    td_c: np.ndarray
-    u_ms: np.ndarray
-    v_ms: np.ndarray
-    z_m: np.ndarray
-
-    @classmethod
-    def from_levels(cls, p_hpa, t_c, td_c, u_ms, v_ms, z_base_m: float = 0.0) -> "Sounding":
-        p, t, td = (np.asarray(a, dtype=np.float64) for a in (p_hpa, t_c, td_c))
-        tv_k = (t + 273.15) * (1.0 + 0.61 * mixing_ratio_from_dewpoint(p, td))
-        layer_tv = 0.5 * (tv_k[1:] + tv_k[:-1])
-        dz = RD * layer_tv / G * np.log(p[:-1] / p[1:])
-        z = z_base_m + np.concatenate([[0.0], np.cumsum(dz)])
-        return cls(p, t, td, np.asarray(u_ms, np.float64), np.asarray(v_ms, np.float64), z)
-
-    def at_pressure(self, p_hpa: np.ndarray) -> tuple[np.ndarray, np.ndarray, np.ndarray, np.ndarray]:
-        """Temperature, dewpoint and winds, linear in ln p."""
-        x = -np.log(self.p_hpa)
-        xi = -np.log(p_hpa)
-        return tuple(np.interp(xi, x, a) for a in (self.t_c, self.td_c, self.u_ms, self.v_ms))
-
-    def pressure_at_height(self, z_m: np.ndarray) -> np.ndarray:
-        """Pressure at heights MSL, ln p linear in z (extrapolated below the base)."""
-        lnp = np.log(self.p_hpa)
-        z = np.asarray(z_m, dtype=np.float64)
-        inside = np.interp(z, self.z_m, lnp)
-        slope = (lnp[1] - lnp[0]) / (self.z_m[1] - self.z_m[0])
-        below = lnp[0] + slope * (z - self.z_m[0])
-        return np.exp(np.where(z < self.z_m[0], below, inside))
-
-    def winds_at_height(self, z_m: np.ndarray) -> tuple[np.ndarray, np.ndarray]:
-        return np.interp(z_m, self.z_m, self.u_ms), np.interp(z_m, self.z_m, self.v_ms)
-
-
-def standard_sounding(
-    t_sfc_c: float = 25.0,
-    p_sfc_hpa: float = 1000.0,
-    lapse_k_per_km: float = 6.5,
-    tropopause_m: float = 11000.0,
-    rh_sfc: float = 0.8,
-    rh_top: float = 0.2,
-    top_m: float = 26000.0,
-) -> Sounding:
-    """Constant lapse rate to the tropopause, isothermal above; relative
-    humidity falling linearly from rh_sfc at the ground to rh_top at the
-    tropopause. Winds veer and strengthen: u = 2 + 2 z_km (to 10 km),
-    v = 6 sin(pi z_km / 6) below 3 km and 6 above."""
-    z = np.arange(0.0, top_m + 1.0, 100.0)
-    t_c = t_sfc_c - lapse_k_per_km * np.minimum(z, tropopause_m) / 1000.0
-    rh = np.clip(rh_sfc + (rh_top - rh_sfc) * z / tropopause_m, rh_top, rh_sfc)
-    td_c = dewpoint_from_vapor_pressure(rh * vapor_pressure_hpa(t_c))
-    # Integrate pressure upward with the virtual temperature of each 100 m layer.
-    p = np.empty_like(z)
-    p[0] = p_sfc_hpa
-    for k in range(1, z.size):
-        tv = [(t_c[i] + 273.15) * (1.0 + 0.61 * mixing_ratio_from_dewpoint(p[k - 1], td_c[i])) for i in (k - 1, k)]
-        p[k] = p[k - 1] * math.exp(-G * (z[k] - z[k - 1]) / (RD * 0.5 * (tv[0] + tv[1])))
-    z_km = z / 1000.0
-    u = 2.0 + 2.0 * np.minimum(z_km, 10.0)
-    v = np.where(z_km < 3.0, 6.0 * np.sin(np.pi * z_km / 6.0), 6.0)
-    return Sounding.from_levels(p, t_c, td_c, u, v, z_base_m=0.0)
-
-
-def reference_sounding_csv() -> Path:
-    """The reference sounding's file. Where it is missing, the calling test
-    fails under CI (the CI environment variable is set) and is skipped
-    elsewhere, with the path it looked for."""
-    if OAX_CSV.is_file():
-        return OAX_CSV
-    import pytest
-
-    message = f"reference sounding missing: {OAX_CSV} (expected in ../shared/meteo_ref beside the repository)"
-    if os.environ.get("CI"):
-        pytest.fail(message)
-    pytest.skip(message)
-
-
-def oax_sounding() -> Sounding:
-    """The observed Omaha sounding of 2014-06-16 19 UTC (surface 965 hPa, 350 m).
-
-    Levels without temperature or dewpoint are dropped; missing winds are
-    interpolated in ln p."""
-    rows = []
-    with open(reference_sounding_csv(), newline="") as f:
-        for r in csv.DictReader(f):
-            if r["temperature_C"] and r["dewpoint_C"]:
-                rows.append(r)
-    p = np.array([float(r["pressure_hPa"]) for r in rows])
-    wind = [(float(r["u_ms"]), float(r["v_ms"])) if r["u_ms"] else (math.nan, math.nan) for r in rows]
-    u, v = (np.array([w[i] for w in wind]) for i in (0, 1))
-    known = ~np.isnan(u)
-    lnp = -np.log(p)
-    u = np.interp(lnp, lnp[known], u[known])
-    v = np.interp(lnp, lnp[known], v[known])
-    return Sounding.from_levels(
-        p,
-        [float(r["temperature_C"]) for r in rows],
-        [float(r["dewpoint_C"]) for r in rows],
-        u,
-        v,
-        z_base_m=float(rows[0]["height_m_msl"]),
-    )
 
 
 @dataclass
@@ -419,7 +280,8 @@ _UNITS = {
 }
 
 
-def _dims_for(name: str, ndim: int) -> tuple[str, ...]:
+def dims_for(name: str, ndim: int) -> tuple[str, ...]:
+    """The model's dimension names of a stored variable of `ndim` dimensions."""
     if name in _DIMS and len(_DIMS[name]) == ndim:
         return _DIMS[name]
     if ndim == 4:
@@ -444,6 +306,8 @@ def pack_int16(data: np.ndarray) -> tuple[np.float32, np.float32]:
 def read_unpacked(path: str, name: str) -> np.ndarray:
     """A packed variable as stored, unpacked in float64: v * scale + offset,
     NaN where v is the _FillValue or missing_value."""
+    import netCDF4
+
     with netCDF4.Dataset(path) as ds:
         var = ds[name]
         var.set_auto_maskandscale(False)
@@ -458,6 +322,8 @@ def read_unpacked(path: str, name: str) -> np.ndarray:
 def _write(path: str, variables: dict[str, np.ndarray], times: list[str], attrs: Mapping[str, object],
            nx: int, ny: int, nz: int, with_times: bool, file_format: str = "NETCDF4",
            packed: Sequence[str] = ()) -> None:
+    import netCDF4
+
     classic = file_format.startswith("NETCDF3")
     with netCDF4.Dataset(path, "w", format=file_format) as ds:
         ds.createDimension("Time", None)
@@ -475,7 +341,7 @@ def _write(path: str, variables: dict[str, np.ndarray], times: list[str], attrs:
             # own; the others (Time above all) stay shared.
             dims = tuple(
                 dim if dim == "Time" or ds.dimensions[dim].size == size else f"{name}_dim{i}"
-                for i, (dim, size) in enumerate(zip(_dims_for(name, data.ndim), data.shape))
+                for i, (dim, size) in enumerate(zip(dims_for(name, data.ndim), data.shape))
             )
             for dim, size in zip(dims, data.shape):
                 if dim not in ds.dimensions:
@@ -502,6 +368,8 @@ def write_netcdf(path: str | os.PathLike, variables: Mapping[str, tuple[Sequence
     a dimension named Time is unlimited unless unlimited_time is False (then
     variables without chunk_time are stored contiguous). chunk_time chunks each
     variable one first-dimension index per chunk, with zlib and shuffle."""
+    import netCDF4
+
     with netCDF4.Dataset(str(path), "w", format="NETCDF4") as ds:
         for dims, data in variables.values():
             for dim, size in zip(dims, np.shape(data)):
@@ -525,7 +393,6 @@ def shrink_contiguous_storage(path: str | os.PathLike, name: str, stored_bytes: 
     object header's checksum, where it has one, is rewritten to match: the file
     is well-formed, only inconsistent."""
     import h5py
-    import struct
 
     with h5py.File(str(path), "r") as f:
         dset = f[name]
@@ -583,8 +450,6 @@ def refresh_object_header_checksum(data: bytearray, header: int, edited: int) ->
     """Recomputes the checksum of the block of the version 2 object header at
     `header` (its first chunk or a continuation block) that holds the edited
     offset; version 1 headers carry none."""
-    import struct
-
     if data[header : header + 4] != b"OHDR":
         return
     flags = data[header + 5]
