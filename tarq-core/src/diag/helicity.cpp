@@ -2,7 +2,7 @@
 // over a layer above ground in columns whose layer-mean updraft is positive
 // (Kain et al. 2008).
 #include "diag/rows.h"
-#include "diag/height_option.h"
+#include "diag/field_checks.h"
 #include "diag/option_defaults.h"
 #include "file/accessors.h"
 #include "met/dynamics.h"

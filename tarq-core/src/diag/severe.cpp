@@ -13,7 +13,7 @@
 
 #include "diag/rows.h"
 #include "diag/cape_fields.h"
-#include "diag/height_option.h"
+#include "diag/field_checks.h"
 #include "diag/lapse_rate_fields.h"
 #include "diag/option_defaults.h"
 #include "diag/shear_helicity_fields.h"

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "diag/rows.h"
-#include "diag/height_option.h"
+#include "diag/field_checks.h"
 #include "diag/option_defaults.h"
 #include "diag/shear_helicity_fields.h"
 #include "diag/wind_fields.h"

@@ -1,6 +1,8 @@
 #pragma once
-// The height options (m above ground) of the kinematic, helicity and
-// composite rows.
+// Checks of a request that several families make, each with its text written
+// once: today the height options (m above ground) of the kinematic, helicity
+// and composite rows. Model fields need no check here: read_var and the
+// accessors hand out GridFields, which fill their grid by construction.
 
 #include <cmath>
 #include <optional>
