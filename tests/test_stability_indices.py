@@ -1,5 +1,5 @@
 """Stability indices and downdraft CAPE against MetPy 1.7 on one-column files,
-and on grids column by column.
+and on grids (with entraining CAPE) column by column.
 
 tarq lifts parcels along Wobus's fit of the moist adiabats (the curve of its
 CAPE rows); MetPy integrates the pseudoadiabatic lapse rate. The two part by
@@ -95,7 +95,7 @@ def test_levels_outside_the_column_give_nan(tmp_path):
             assert math.isfinite(f.getvar(name)[0, 0]), (i, name)
 
 
-ROWS = ("lifted_index", "showalter", "k_index", "total_totals", "vertical_totals", "cross_totals", "dcape")
+ROWS = ("lifted_index", "showalter", "k_index", "total_totals", "vertical_totals", "cross_totals", "dcape", "ecape")
 
 
 @pytest.fixture(scope="module")
@@ -133,4 +133,5 @@ def test_grid_equals_column_by_column(grid, tmp_path):
 
 
 def test_parallel_equals_serial(grid, workers):
+    assert (grid.getvar("ecape") > 0).any()
     workers(lambda: [grid.getvar(name) for name in ROWS] + [grid.getvar("li", parcel_type="mu")])

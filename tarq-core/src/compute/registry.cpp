@@ -55,6 +55,8 @@ const std::vector<OptionSpec> kIndexParcel = {
     kCapeParcel, {"parcel_pressure", kNoDefault}, {"parcel_temperature", kNoDefault},
     {"parcel_dewpoint", kNoDefault}, kLakeInterp};
 
+const std::vector<OptionSpec> kEcapeOptions = {{"parcel_type", defaults::ecape::kDefaultParcelType}, kStormMotion};
+
 // Field labels of the multi-field rows, in the order their values come.
 const std::vector<std::string_view> kWindComponents = {"u", "v"};
 const std::vector<std::string_view> kCape2dFields = {"cape", "cin", "lcl", "lfc"};
@@ -179,6 +181,8 @@ const std::vector<VarSpec> kRegistry = {
     {"vertical_totals", {}, "Vertical totals index (T850 - T500)", "degC", compute_vertical_totals, false},
     {"cross_totals", {}, "Cross totals index (Td850 - T500)", "degC", compute_cross_totals, false},
     {"dcape", {"downdraft_cape"}, "Downdraft CAPE", "J/kg", compute_dcape, false},
+    {"ecape", {"entraining_cape"}, "Entraining CAPE (Peters et al. 2023)", "J/kg", compute_ecape, false,
+     {}, kEcapeOptions},
     {"precip_accum", {"rain_accum"}, "Accumulated total precipitation (RAINC + RAINNC)", "mm", compute_precip_accum,
      false},
     {"snow_accum", {}, "Accumulated grid-scale snow (liquid equivalent)", "mm", compute_snow_accum, false},

@@ -135,6 +135,9 @@ DiagnosticFn compute_vertical_totals;
 DiagnosticFn compute_cross_totals;
 DiagnosticFn compute_dcape;
 
+// diag/ecape.cpp
+DiagnosticFn compute_ecape;
+
 // diag/precip.cpp
 DiagnosticFn compute_precip_accum;
 DiagnosticFn compute_snow_accum;
