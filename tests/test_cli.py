@@ -203,7 +203,7 @@ def test_bad_input_exits_2_with_one_line(args, message, model, bad_files):
 
 def test_list_and_help():
     listed = run("--list")
-    assert listed.returncode == 0 and listed.stdout.strip().endswith("83 variables")
+    assert listed.returncode == 0 and listed.stdout.strip().endswith("95 variables")
     helped = run("--help")
     assert helped.returncode == 0
     for flag in ("--time", "--units", "--opt", "--plot", "--level", "--list", "examples:", "storm_motion=10,5",

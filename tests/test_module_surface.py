@@ -80,11 +80,12 @@ def test_sub_interpreter_import_is_refused():
 
 def test_list_variables_lists_the_catalogue_in_order():
     rows = tarq.list_variables()
-    assert len(rows) == 83
+    assert len(rows) == 95  # the 83 first, then the appended rows from lifted_index on
     assert rows[0] == ("pressure", "Full model pressure", "Pa")
-    assert rows[-1] == ("lapse_rate", "Lapse rate (configurable bottom_m / top_m, use_virtual)", "degC/km")
+    assert rows[82] == ("lapse_rate", "Lapse rate (configurable bottom_m / top_m, use_virtual)", "degC/km")
+    assert rows[83][0] == "lifted_index"
     names = [name for name, _, _ in rows]
-    assert len(set(names)) == 83
+    assert len(set(names)) == 95
     assert not {"pres", "p", "tk", "shr06"} & set(names)  # aliases are not listed
     assert all(isinstance(x, str) for row in rows for x in row)
     assert tarq.list_variables() is not rows
@@ -106,7 +107,7 @@ def test_catalogue_hook_declares_every_row():
 def test_catalogue_command_prints_every_row():
     out = subprocess.run([sys.executable, "-m", "tarq", "--list"], check=True, capture_output=True, text=True).stdout
     assert "pressure" in out and "Full model pressure" in out and "lapse_rate" in out
-    assert out.strip().endswith("83 variables")
+    assert out.strip().endswith("95 variables")
 
 
 DOCS = {
@@ -428,7 +429,7 @@ def test_internal_fault_is_a_base_exception_and_leaves_everything_usable(tf):
     with pytest.raises(tarq.InternalError, match="fault probe: invariant violated at index 41"):
         _tarq._fault_probe()
     assert tf.getvar("pressure").shape == (NZ, NY, NX)
-    assert len(tarq.list_variables()) == 83
+    assert len(tarq.list_variables()) == 95
 
 
 def test_forked_child_gets_a_working_pool(tf):

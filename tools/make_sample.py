@@ -12,7 +12,9 @@ written with the model file builder of tarq.testing:
   air is cooler and moister than the land around it;
 - three precipitating supercells moving north-eastward east of the dry line,
   each with a rotating updraft, cloud water and ice, rain below the melting
-  level, graupel and snow above it, and saturated air in the cloud.
+  level, graupel and snow above it, and saturated air in the cloud, and the
+  rain, snow, graupel and hail they have dropped since the start of the run
+  (RAINC, RAINNC, SNOWNC, GRAUPELNC, HAILNC).
 
 Values are rounded to fixed steps (1/16 K, 1/16 m/s, 4 Pa, ...) before they
 are written, so that the file compresses to under 2 MB. The build is
@@ -233,6 +235,24 @@ def storm_fields(n: int, z_half_km: np.ndarray, z_full_km: np.ndarray, t_c: np.n
     return q, w, du, dv
 
 
+# Rates under each cell core (mm/h): convective and grid-scale rain, snow,
+# graupel and hail, all as liquid equivalent.
+PRECIP_RATES_MM_H = {"RAINC": 4.0, "RAINNC": 16.0, "SNOWNC": 0.5, "GRAUPELNC": 2.0, "HAILNC": 0.75}
+
+
+def accumulations() -> dict[str, np.ndarray]:
+    """Precipitation [nt, ny, nx] since the start of the run (mm): the first
+    time holds what fell in the hour before it, each later one adds its own
+    hour under the cells' cores."""
+    out = {name: np.zeros((NT, NY, NX)) for name in PRECIP_RATES_MM_H}
+    total = np.zeros((NY, NX))
+    for n in range(NT):
+        total = total + sum((s * _gauss(ci, cj, 3.0) for ci, cj, s in _cell_centres(n)), np.zeros((NY, NX)))
+        for name, rate in PRECIP_RATES_MM_H.items():
+            out[name][n] = rate * total
+    return out
+
+
 # Absolute rounding steps (powers of two, so exact in float32). PB and PHB
 # are stored coarsely and P and PH carry the remainder, so that the full
 # pressure and geopotential keep the fine steps.
@@ -240,6 +260,7 @@ STEPS = {
     "PB": 256.0, "PHB": 256.0, "P": 4.0, "PH": 4.0, "T": 2.0**-4, "U": 2.0**-4, "V": 2.0**-4, "W": 2.0**-4,
     "QVAPOR": 2.0**-16, **{q: 2.0**-20 for q in ("QCLOUD", "QICE", "QRAIN", "QSNOW", "QGRAUP")},
     "T2": 2.0**-5, "Q2": 2.0**-17, "PSFC": 1.0, "U10": 2.0**-5, "V10": 2.0**-5, "HGT": 2.0**-2,
+    **{name: 2.0**-6 for name in PRECIP_RATES_MM_H},
 }
 
 
@@ -290,6 +311,7 @@ def build(output: Path) -> None:
     lake = lake_mask()
     v["T2"][:, lake] -= 4.0
     v["Q2"][:, lake] *= 1.05
+    v.update(accumulations())
 
     overrides = quantise(v)
     output.parent.mkdir(parents=True, exist_ok=True)

@@ -13,6 +13,7 @@ from typing import Any
 import numpy as np
 
 from tarq import _tarq
+from tarq._windows import ACCUMULATIONS, window_hours, window_totals
 
 
 class UsageError(Exception):
@@ -41,6 +42,10 @@ def describe(f: _tarq.TarqFile, name: str, units: str | None) -> tuple[str, str,
     """Catalogue name (the name itself for a stored variable), units and
     description of what getvar returns for the name, computing nothing; an
     unknown name or a refused unit is a UsageError."""
+    hours = window_hours(name)
+    if hours is not None:
+        _check_window_units(name, units)
+        return name, "mm", f"Precipitation over the {hours:g} h ending at each time"
     try:
         row, description, shown_units, _, _ = _tarq._describe_variable(f, name, units)
     except RuntimeError as e:
@@ -54,6 +59,10 @@ def describe(f: _tarq.TarqFile, name: str, units: str | None) -> tuple[str, str,
 def compute(f: _tarq.TarqFile, name: str, t: int, units: str | None, options: dict[str, Any]) -> Result:
     """One getvar call. A failure that comes from this file is the result's
     problem; one that comes from the request is a UsageError."""
+    hours = window_hours(name)
+    if hours is not None:
+        _check_window_units(name, units)
+        return _window_total(f, hours, t)
     try:
         return Result(f.getvar(name, timeidx=t, units=units, **options))
     except RuntimeError as e:
@@ -63,6 +72,21 @@ def compute(f: _tarq.TarqFile, name: str, t: int, units: str | None, options: di
         return Result(None, str(e))
     except _tarq.InternalError as e:
         return Result(None, f"internal error: {e}")
+
+
+def _check_window_units(name: str, units: str | None) -> None:
+    if units not in (None, "mm"):
+        raise UsageError(f"--units {units} for {name}: precipitation windows are in mm")
+
+
+def _window_total(f: _tarq.TarqFile, hours: float, t: int) -> Result:
+    """Rain over the hours ending at time t, from this file's own times."""
+    try:
+        accum = np.stack([f.getvar(ACCUMULATIONS["rain"], timeidx=k) for k in range(f.nt)])
+        times = np.array([np.datetime64(s.strip().replace("_", "T", 1), "ns") for s in f.times()[: f.nt]])
+        return Result(window_totals(times, accum, hours, [f.path] * f.nt)[t])
+    except (RuntimeError, ValueError) as e:
+        return Result(None, str(e))
 
 
 def at_level(values: np.ndarray, level: int | None) -> np.ndarray:

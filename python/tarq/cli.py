@@ -43,6 +43,8 @@ examples:
       maps of model level 10
   {PROG} {EXAMPLE_FILE} PSFC RAINNC
       variables stored in the file, by their own names
+  {PROG} {EXAMPLE_FILE} precip_1h precip_3h
+      rain over the 1 h and 3 h ending at each time of the file (NaN before)
   {PROG} --list
       every diagnostic with its units
 

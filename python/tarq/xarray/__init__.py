@@ -5,6 +5,7 @@
     cape = open_getvar("run/tarqout_d01_*", "sbcape")                 # (Time, south_north, west_east)
     z500 = open_getvar(paths, "height", levels=[500], vertical="pressure", chunks={"Time": 1})
     ds = open_dataset(paths, ["slp", "uvmet10"], chunks={"Time": 1})  # lazy: Dask, one task per file time
+    rain3h = open_precipitation(paths, hours=3)                       # rain over the 3 h ending at each time
 
 Files are opened by path in the process that computes a block, so lazy results
 compute on a `dask.distributed` cluster as well as on the threaded scheduler.
@@ -18,5 +19,6 @@ one file) and `_assemble` (the blocks as one labelled array).
 """
 
 from tarq.xarray._assemble import open_dataset, open_getvar
+from tarq.xarray._precipitation import open_precipitation
 
-__all__ = ["open_dataset", "open_getvar"]
+__all__ = ["open_dataset", "open_getvar", "open_precipitation"]

@@ -50,6 +50,13 @@ const std::vector<OptionSpec> kStpOptions = {
 const std::vector<OptionSpec> kEffectiveStpOptions = {kStormMotion, kLakeInterp};
 const std::vector<OptionSpec> kEhiOptions = {{"depth_m", defaults::severe::kEhiDefaultDepthM}, kLakeInterp};
 
+// The lifted index's parcel: cape's, without the height cap it has no use for.
+const std::vector<OptionSpec> kIndexParcel = {
+    kCapeParcel, {"parcel_pressure", kNoDefault}, {"parcel_temperature", kNoDefault},
+    {"parcel_dewpoint", kNoDefault}, kLakeInterp};
+
+const std::vector<OptionSpec> kEcapeOptions = {{"parcel_type", defaults::ecape::kDefaultParcelType}, kStormMotion};
+
 // Field labels of the multi-field rows, in the order their values come.
 const std::vector<std::string_view> kWindComponents = {"u", "v"};
 const std::vector<std::string_view> kCape2dFields = {"cape", "cin", "lcl", "lfc"};
@@ -165,6 +172,22 @@ const std::vector<VarSpec> kRegistry = {
      kWindComponents, kWindLayer},
     {"lapse_rate", {"lr"}, "Lapse rate (configurable bottom_m / top_m, use_virtual)", "degC/km", compute_lapse_rate, false,
      {}, kLapseRate},
+    // Rows after the 83 above: stability indices, downdraft CAPE, accumulated precipitation.
+    {"lifted_index", {"li"}, "Lifted index at 500 hPa (configurable parcel_type or custom parcel)", "K",
+     compute_lifted_index, false, {}, kIndexParcel},
+    {"showalter", {"ssi"}, "Showalter index (850 hPa parcel lifted to 500 hPa)", "K", compute_showalter, false},
+    {"k_index", {}, "K index", "degC", compute_k_index, false},
+    {"total_totals", {"tt"}, "Total totals index", "degC", compute_total_totals, false},
+    {"vertical_totals", {}, "Vertical totals index (T850 - T500)", "degC", compute_vertical_totals, false},
+    {"cross_totals", {}, "Cross totals index (Td850 - T500)", "degC", compute_cross_totals, false},
+    {"dcape", {"downdraft_cape"}, "Downdraft CAPE", "J/kg", compute_dcape, false},
+    {"ecape", {"entraining_cape"}, "Entraining CAPE (Peters et al. 2023)", "J/kg", compute_ecape, false,
+     {}, kEcapeOptions},
+    {"precip_accum", {"rain_accum"}, "Accumulated total precipitation (RAINC + RAINNC)", "mm", compute_precip_accum,
+     false},
+    {"snow_accum", {}, "Accumulated grid-scale snow (liquid equivalent)", "mm", compute_snow_accum, false},
+    {"graupel_accum", {}, "Accumulated grid-scale graupel (liquid equivalent)", "mm", compute_graupel_accum, false},
+    {"hail_accum", {}, "Accumulated grid-scale hail (liquid equivalent)", "mm", compute_hail_accum, false},
 };
 
 }  // namespace

@@ -46,4 +46,9 @@ inline constexpr double kDefaultTopHpa = 500.0;
 inline constexpr bool kDefaultUseVirtual = false;
 }  // namespace lapse_rate
 
+// diag/ecape.cpp: the parcel of ecape.
+namespace ecape {
+inline constexpr std::string_view kDefaultParcelType = "mu";
+}  // namespace ecape
+
 }  // namespace tarq::option_defaults

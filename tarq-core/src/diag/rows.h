@@ -126,4 +126,22 @@ DiagnosticFn compute_fosberg;
 DiagnosticFn compute_haines;
 DiagnosticFn compute_hdw;
 
+// diag/stability.cpp
+DiagnosticFn compute_lifted_index;
+DiagnosticFn compute_showalter;
+DiagnosticFn compute_k_index;
+DiagnosticFn compute_total_totals;
+DiagnosticFn compute_vertical_totals;
+DiagnosticFn compute_cross_totals;
+DiagnosticFn compute_dcape;
+
+// diag/ecape.cpp
+DiagnosticFn compute_ecape;
+
+// diag/precip.cpp
+DiagnosticFn compute_precip_accum;
+DiagnosticFn compute_snow_accum;
+DiagnosticFn compute_graupel_accum;
+DiagnosticFn compute_hail_accum;
+
 }  // namespace tarq

@@ -24,7 +24,7 @@ enum class Grid {
 };
 
 // The fields the diagnostics read from the model's output.
-inline constexpr std::array<std::pair<std::string_view, Grid>, 26> kModelGrids = {{
+inline constexpr std::array<std::pair<std::string_view, Grid>, 33> kModelGrids = {{
     {"T", Grid::Volume}, {"P", Grid::Volume}, {"PB", Grid::Volume}, {"QVAPOR", Grid::Volume},
     {"QCLOUD", Grid::Volume}, {"QICE", Grid::Volume}, {"QRAIN", Grid::Volume}, {"QSNOW", Grid::Volume},
     {"QGRAUP", Grid::Volume},
@@ -33,6 +33,9 @@ inline constexpr std::array<std::pair<std::string_view, Grid>, 26> kModelGrids =
     {"T2", Grid::Plane}, {"Q2", Grid::Plane}, {"PSFC", Grid::Plane}, {"U10", Grid::Plane}, {"V10", Grid::Plane},
     {"HGT", Grid::Plane}, {"XLAT", Grid::Plane}, {"XLONG", Grid::Plane}, {"COSALPHA", Grid::Plane},
     {"SINALPHA", Grid::Plane}, {"LU_INDEX", Grid::Plane}, {"MAPFAC_M", Grid::Plane},
+    // Accumulated precipitation since the start of the run, mm, and the bucket counters.
+    {"RAINC", Grid::Plane}, {"RAINNC", Grid::Plane}, {"I_RAINC", Grid::Plane}, {"I_RAINNC", Grid::Plane},
+    {"SNOWNC", Grid::Plane}, {"GRAUPELNC", Grid::Plane}, {"HAILNC", Grid::Plane},
 }};
 
 // The grid of a model variable by its exact stored name (T2, QVAPOR, U, ...),
