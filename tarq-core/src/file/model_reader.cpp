@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "file/window.h"
 #include "hdf5/hdf5_file.h"
 #include "io/file_reader.h"
 #include "netcdf3/header.h"
@@ -53,6 +54,15 @@ Result<std::unique_ptr<ModelReader>> open_as(FileReader reader) {
 }
 
 }  // namespace
+
+Result<std::vector<double>> ModelReader::read_f64_rect(std::string_view name, std::optional<std::uint64_t> index,
+                                                       const HorizontalCrop& crop) const {
+    TARQ_TRY(std::vector<std::uint64_t> dims, shape(name));
+    if (index && !dims.empty()) dims.erase(dims.begin());
+    if (dims.size() < 2) return fail(ErrorKind::DimMismatch, "variable '" + std::string(name) + "' has no rows to crop");
+    TARQ_TRY(const std::vector<double> values, index ? read_f64_slab(name, *index) : read_f64(name));
+    return crop_values(values, dims, crop);
+}
 
 Result<std::unique_ptr<ModelReader>> open_model_reader(std::string_view path) {
     TARQ_TRY(FileReader reader, FileReader::open(path));
