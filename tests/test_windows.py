@@ -4,6 +4,8 @@ declares, on netCDF-4 files stored contiguous or in chunks (including chunks
 that straddle the windows), classic files and packed variables; stored
 variables come back cropped, staggered dimensions with their extra point."""
 
+import os
+
 import numpy as np
 import pytest
 
@@ -126,3 +128,29 @@ def test_bad_windows_raise_value_error_naming_the_bounds(model, bounds):
         f.window(*bounds)
     with pytest.raises(ValueError, match="nx=2, ny=2"):
         f.window(0, 2, 0, 2).window(0, 3, 0, 1)
+
+
+def _rchar() -> int:
+    with open("/proc/self/io") as io:
+        return next(int(line.split()[1]) for line in io if line.startswith("rchar:"))
+
+
+@pytest.mark.skipif(not os.path.exists("/proc/self/io"), reason="needs Linux /proc/self/io")
+@pytest.mark.parametrize("storage", [dict(chunking="contiguous"), dict(chunking=(10, 10)),
+                                     dict(file_format="NETCDF3_64BIT_OFFSET")], ids=["contiguous", "chunked", "classic"])
+def test_a_window_reads_only_its_part_of_the_file(tmp_path, storage):
+    mf = build_model_file(tmp_path / "big.nc", nx=80, ny=60, nz=20, nt=1, **storage)
+    f = tarq.TarqFile(mf.path)
+    f.getvar("T2")  # the metadata of a first read
+
+    def bytes_read(record, name):
+        before = _rchar()
+        record.getvar(name)
+        return _rchar() - before
+
+    whole = bytes_read(f, "T")
+    window = bytes_read(f.window(30, 40, 20, 30), "T")
+    share = 20 * 10 * 10 * 4
+    # Rows of 10 points, or the 10 x 10 chunks (compressed) the window covers:
+    # at most its share, where the whole domain is 48 times as many points.
+    assert window <= 2 * share + 16384 and 20 * window <= whole
