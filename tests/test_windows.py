@@ -4,6 +4,7 @@ declares, on netCDF-4 files stored contiguous or in chunks (including chunks
 that straddle the windows), classic files and packed variables; stored
 variables come back cropped, staggered dimensions with their extra point."""
 
+import io
 import os
 
 import numpy as np
@@ -154,3 +155,65 @@ def test_a_window_reads_only_its_part_of_the_file(tmp_path, storage):
     # Rows of 10 points, or the 10 x 10 chunks (compressed) the window covers:
     # at most its share, where the whole domain is 48 times as many points.
     assert window <= 2 * share + 16384 and 20 * window <= whole
+
+
+@pytest.fixture(scope="module")
+def chunked_file(tmp_path_factory):
+    path = tmp_path_factory.mktemp("xwindows") / "m.nc"
+    return build_model_file(path, nx=NX, ny=NY, nz=NZ, nt=2, noise=0.6, seed=3, chunking=(4, 5)).path
+
+
+@pytest.mark.parametrize("chunks", [None, {"Time": 1}])
+def test_an_xarray_region_is_the_crop_of_the_whole_result(chunked_file, chunks):
+    from tarq.xarray import open_dataset, open_getvar
+
+    region = {"south_north": slice(2, 7), "west_east": slice(-6, None)}
+    crop = dict(south_north=slice(2, 7), west_east=slice(NX - 6, NX))
+    for name in ("avo", "uvmet10"):
+        got = open_getvar(chunked_file, name, chunks=chunks, region=region)
+        whole = open_getvar(chunked_file, name).isel(**crop)
+        np.testing.assert_array_equal(got.values, whole.values, strict=True)
+        for coord in ("XLAT", "XLONG"):
+            np.testing.assert_array_equal(got[coord].values, whole[coord].values)
+    ds = open_dataset(chunked_file, ["U", "slp"], region={"west_east": slice(3, 5)})
+    assert ds["U"].sizes["west_east_stag"] == 3 and ds["slp"].sizes["west_east"] == 2
+    f = tarq.TarqFile(chunked_file)
+    np.testing.assert_array_equal(ds["U"].isel(Time=1).values,
+                                  f.getvar("U", 1).reshape(NZ, NY, NX + 1)[:, :, 3:6], strict=True)
+
+
+def test_a_bbox_chooses_the_smallest_window_holding_its_points(chunked_file):
+    from tarq.xarray import open_getvar
+
+    f = tarq.TarqFile(chunked_file)
+    lat, lon = f.getvar("lat"), f.getvar("lon")
+    box = (lat[3, 0], lat[6, 0], lon[0, 2], lon[0, 8])
+    inside = (lat >= box[0]) & (lat <= box[1]) & (lon >= box[2]) & (lon <= box[3])
+    rows, cols = np.nonzero(inside.any(axis=1))[0], np.nonzero(inside.any(axis=0))[0]
+    got = open_getvar(chunked_file, "slp", bbox=box)
+    whole = open_getvar(chunked_file, "slp")
+    expected = whole.isel(south_north=slice(rows[0], rows[-1] + 1), west_east=slice(cols[0], cols[-1] + 1))
+    assert got.sizes["south_north"] < NY and got.sizes["west_east"] < NX
+    np.testing.assert_array_equal(got.values, expected.values, strict=True)
+    with pytest.raises(ValueError, match="holds no mass point"):
+        open_getvar(chunked_file, "slp", bbox=(10.0, 11.0, 0.0, 1.0))
+    with pytest.raises(ValueError, match="not both"):
+        open_getvar(chunked_file, "slp", bbox=box, region={})
+    with pytest.raises(ValueError, match="selects no"):
+        open_getvar(chunked_file, "slp", region={"south_north": slice(4, 4)})
+
+
+def test_the_command_line_region_restricts_the_summary(chunked_file, capsys):
+    from tarq.cli import build_parser, main, run
+
+    f = tarq.TarqFile(chunked_file)
+    lat, lon = f.getvar("lat"), f.getvar("lon")
+    box = f"{lat[3, 0]},{lat[6, 0]},{lon[0, 2]},{lon[0, 8]}"
+    out = io.StringIO()
+    assert run(build_parser().parse_args([chunked_file, "slp", "--time", "0", "--region", box]), out) == 0
+    text = out.getvalue()
+    window = f.window(3, 8, 3, 7).getvar("slp", 0, units="hPa")
+    assert f"mass points [3:7, 3:8] of the {NY} x {NX} grid" in text and "nx=5 ny=4" in text
+    assert f"{window.max():.1f}" in text
+    assert main([chunked_file, "slp", "--region", "10,11,0,1"]) == 2
+    assert "holds no mass point" in capsys.readouterr().err
