@@ -27,10 +27,14 @@ CASES = ["sbcape", "slp", "srh1", "T"]
 
 # One measurement in a fresh process: open, (window), compute, report.
 CHILD = """
-import json, resource, sys, time
+import json, sys, time
 def rchar():
     with open("/proc/self/io") as io:
         return next(int(line.split()[1]) for line in io if line.startswith("rchar:"))
+def peak_rss_mb():
+    # VmHWM starts afresh with the process image; ru_maxrss would carry the parent's over exec.
+    with open("/proc/self/status") as status:
+        return next(int(line.split()[1]) for line in status if line.startswith("VmHWM:")) / 1024
 import tarq
 path, name, window = sys.argv[1], sys.argv[2], json.loads(sys.argv[3])
 before = rchar()
@@ -40,7 +44,7 @@ if window:
     f = f.window(*window)
 f.getvar(name, 0)
 seconds = time.perf_counter() - start
-print(json.dumps({"seconds": seconds, "rss_mb": resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024,
+print(json.dumps({"seconds": seconds, "rss_mb": peak_rss_mb(),
                   "read_mb": (rchar() - before) / 2**20}))
 """
 

@@ -3,7 +3,6 @@
 #include <string>
 #include <utility>
 
-#include "file/window.h"
 #include "hdf5/hdf5_file.h"
 #include "io/file_reader.h"
 #include "netcdf3/header.h"
@@ -33,7 +32,9 @@ public:
                                               const HorizontalCrop& crop) const override {
         TARQ_TRY(const std::vector<std::uint64_t> dims, file_.shape(name));
         const std::size_t lead = index ? 1 : 0;
-        if (dims.size() < lead + 2) return ModelReader::read_f64_rect(name, index, crop);
+        if (dims.size() < lead + 2) {
+            return fail(ErrorKind::DimMismatch, "variable '" + std::string(name) + "' has no rows and columns to crop");
+        }
         std::vector<std::uint64_t> lo(dims.size(), 0);
         std::vector<std::uint64_t> hi = dims;
         if (index) {
@@ -73,15 +74,6 @@ Result<std::unique_ptr<ModelReader>> open_as(FileReader reader) {
 }
 
 }  // namespace
-
-Result<std::vector<double>> ModelReader::read_f64_rect(std::string_view name, std::optional<std::uint64_t> index,
-                                                       const HorizontalCrop& crop) const {
-    TARQ_TRY(std::vector<std::uint64_t> dims, shape(name));
-    if (index && !dims.empty()) dims.erase(dims.begin());
-    if (dims.size() < 2) return fail(ErrorKind::DimMismatch, "variable '" + std::string(name) + "' has no rows to crop");
-    TARQ_TRY(const std::vector<double> values, index ? read_f64_slab(name, *index) : read_f64(name));
-    return crop_values(values, dims, crop);
-}
 
 Result<std::unique_ptr<ModelReader>> open_model_reader(std::string_view path) {
     TARQ_TRY(FileReader reader, FileReader::open(path));

@@ -40,7 +40,7 @@ public:
     // readers read only the stored bytes the rectangle needs.
     [[nodiscard]] virtual Result<std::vector<double>> read_f64_rect(std::string_view name,
                                                                     std::optional<std::uint64_t> index,
-                                                                    const HorizontalCrop& crop) const;
+                                                                    const HorizontalCrop& crop) const = 0;
     // A global attribute as float64.
     [[nodiscard]] virtual Result<double> attr_f64(std::string_view name) const = 0;
     // The first element of a numeric attribute of a variable, if it has one.
