@@ -7,6 +7,7 @@
 #include "arguments.h"
 #include "compute/dispatch.h"
 #include "errors.h"
+#include "file/window.h"
 #include "py_ref.h"
 #include "to_numpy.h"
 
@@ -100,6 +101,13 @@ PyObject* tarq_file_repr(PyObject* self) {
         const TarqFile& f = record_of(self);
         PyRef path(path_string(f));
         if (!path) return nullptr;
+        if (is_window(f)) {
+            const auto u = [](std::uint64_t v) { return static_cast<unsigned long long>(v); };
+            return PyUnicode_FromFormat("TarqFile('%U', nx=%llu, ny=%llu, nz=%llu, nt=%llu, window=(i0=%llu, i1=%llu, "
+                                        "j0=%llu, j1=%llu))",
+                                        path.get(), u(f.nx), u(f.ny), u(f.nz), u(f.nt), u(f.domain.i0),
+                                        u(f.domain.i0 + f.nx), u(f.domain.j0), u(f.domain.j0 + f.ny));
+        }
         return PyUnicode_FromFormat("TarqFile('%U', nx=%llu, ny=%llu, nz=%llu, nt=%llu)", path.get(),
                                     static_cast<unsigned long long>(f.nx), static_cast<unsigned long long>(f.ny),
                                     static_cast<unsigned long long>(f.nz), static_cast<unsigned long long>(f.nt));
@@ -195,10 +203,49 @@ PyObject* tarq_file_getvar(PyObject* self, PyObject* args, PyObject* kwargs) {
     });
 }
 
+// window(i0, i1, j0, j1): a TarqFile over mass points [j0:j1, i0:i1] of this
+// one's grid, sharing its reader.
+PyObject* tarq_file_window(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return guard_entry([&]() -> PyObject* {
+        static const char* keywords[] = {"i0", "i1", "j0", "j1", nullptr};
+        Py_ssize_t b[4] = {0, 0, 0, 0};
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "nnnn:window", const_cast<char**>(keywords), &b[0], &b[1],
+                                         &b[2], &b[3])) {
+            return nullptr;
+        }
+        const TarqFile& f = record_of(self);
+        const bool negative = b[0] < 0 || b[1] < 0 || b[2] < 0 || b[3] < 0;
+        const auto u = [](Py_ssize_t v) { return static_cast<std::uint64_t>(v); };
+        auto window = negative ? Result<std::unique_ptr<TarqFile>>(nullptr)
+                               : window_of(f, WindowBounds{u(b[0]), u(b[1]), u(b[2]), u(b[3])});
+        if (!window || *window == nullptr) {
+            PyErr_Format(PyExc_ValueError,
+                         "window i0=%zd, i1=%zd, j0=%zd, j1=%zd is empty or outside the grid (nx=%llu, ny=%llu): "
+                         "need 0 <= i0 < i1 <= nx and 0 <= j0 < j1 <= ny",
+                         b[0], b[1], b[2], b[3], static_cast<unsigned long long>(f.nx),
+                         static_cast<unsigned long long>(f.ny));
+            return nullptr;
+        }
+        PyObject* object = tarq_file_type()->tp_alloc(tarq_file_type(), 0);
+        if (object == nullptr) return nullptr;
+        std::construct_at(&as_file(object)->record, std::move(*window));
+        as_file(object)->initialised = true;
+        return object;
+    });
+}
+
 PyMethodDef g_methods[] = {
     {"times", tarq_file_times, METH_NOARGS, "times($self)\n--\n\nTime strings from the file."},
     {"getvar", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(tarq_file_getvar)),
      METH_VARARGS | METH_KEYWORDS, g_getvar_signature.doc()},
+    {"window", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(tarq_file_window)),
+     METH_VARARGS | METH_KEYWORDS,
+     "window($self, i0, i1, j0, j1)\n--\n\n"
+     "A TarqFile over the mass points [j0:j1, i0:i1] of this one (0-based, end-exclusive, i\n"
+     "west-east). Its nx and ny are the window's; every diagnostic equals the same crop of\n"
+     "the whole domain's result, and stored variables come back cropped (a staggered\n"
+     "dimension keeps its extra point). Only the window's part of each field is read.\n"
+     "Raises ValueError for an empty window or one outside the grid."},
     {nullptr, nullptr, 0, nullptr},
 };
 

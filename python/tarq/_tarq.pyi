@@ -53,6 +53,10 @@ class TarqFile:
     """
 
     def __init__(self, path: str | bytes | os.PathLike[str] | os.PathLike[bytes]) -> None: ...
+    def window(self, i0: int, i1: int, j0: int, j1: int) -> TarqFile:
+        """A TarqFile over the mass points ``[j0:j1, i0:i1]`` of this one (0-based,
+        end-exclusive, ``i`` west-east), sharing its reader; raises ValueError for an
+        empty window or one outside the grid."""
     @property
     def nx(self) -> int:
         """Number of grid points in the x (west-east) direction."""

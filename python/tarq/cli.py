@@ -15,6 +15,7 @@ from typing import Any, TextIO
 
 from tarq import _tarq, sample_path
 from tarq._requests import Result, UsageError, at_level, compute, describe
+from tarq.xarray._region import bbox_window
 from tarq.summary import (HEADLINE, Row, describe_file, field_stats, file_times, format_catalogue, format_table,
                           split_components)
 
@@ -86,6 +87,9 @@ def build_parser() -> argparse.ArgumentParser:
                           "storm_motion: U,V in m/s; use_virtual: true or false)")
     p.add_argument("-p", "--plot", metavar="PNG", help=f"draw maps into this PNG file (without FILE: {SAMPLE_FIGURE})")
     p.add_argument("-l", "--level", metavar="K", help="model level (0 = lowest) of 3-D fields for maps and statistics")
+    p.add_argument("-r", "--region", metavar="LAT0,LAT1,LON0,LON1",
+                   help="only the smallest window of the grid holding every mass point in this "
+                        "latitude-longitude box (degrees), for the summary and the maps")
     p.add_argument("--list", action="store_true", help="print the catalogue of diagnostics and exit")
     return p
 
@@ -129,6 +133,22 @@ def open_model_file(path: str | os.PathLike) -> _tarq.TarqFile:
         return _tarq.TarqFile(path)
     except OSError as e:
         raise UsageError(f"{os.fspath(path)}: not a readable model output file ({e})") from None
+
+
+def restrict_to_region(f: _tarq.TarqFile, text: str, t: int, out: TextIO) -> _tarq.TarqFile:
+    """The window of f that --region LAT0,LAT1,LON0,LON1 chooses at time t."""
+    try:
+        box = tuple(float(part) for part in text.split(","))
+    except ValueError:
+        box = ()
+    if len(box) != 4:
+        raise UsageError(f"--region {text!r}: expected four numbers LAT0,LAT1,LON0,LON1")
+    try:
+        i0, i1, j0, j1 = bbox_window(box, f, t)
+    except ValueError as e:
+        raise UsageError(f"--region {text}: {e}") from None
+    print(f"Region {text}: mass points [{j0}:{j1}, {i0}:{i1}] of the {f.ny} x {f.nx} grid", file=out)
+    return f.window(i0, i1, j0, j1)
 
 
 def select_times(text: str, times: list[str] | None, nt: int) -> list[int]:
@@ -209,6 +229,8 @@ def run(args: argparse.Namespace, out: TextIO = sys.stdout) -> int:
     f = open_model_file(sample_path() if sample else args.file)
     times, _ = file_times(f)
     indices = select_times(args.time, times, f.nt)
+    if args.region is not None:
+        f = restrict_to_region(f, args.region, indices[0], out)
     level = check_level(args.level, f.nz)
     names = args.names or list(HEADLINE)
     described = {name: describe(f, name, args.units) for name in names}

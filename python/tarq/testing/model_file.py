@@ -132,6 +132,7 @@ def build_model_file(
     overrides: Mapping[str, np.ndarray] | None = None,
     file_format: str = "NETCDF4",
     packed: Sequence[str] = (),
+    chunking: str | tuple[int, int] | None = None,
 ) -> ModelFile:
     """Writes a model output file and returns what was written.
 
@@ -157,6 +158,10 @@ def build_model_file(
     packed        variables stored as 16-bit integers with float32 scale_factor
                   and add_offset (and _FillValue -32767) as common tools pack
                   them; `variables` then holds their unpacked float64 values.
+    chunking      netCDF-4 storage: None chunks one time per chunk, "contiguous"
+                  stores every variable contiguous (with a fixed Time dimension),
+                  and (cy, cx) chunks the last two dimensions by cy rows and cx
+                  columns (one time and level per chunk).
     omit          names of stored variables to leave out.
     global_attrs  replaces or adds global attributes (default DX, DY as float32).
     overrides     replaces or adds a variable: its data as stored, or one time's
@@ -251,7 +256,8 @@ def build_model_file(
 
     attrs: dict[str, object] = {"DX": np.float32(dx), "DY": np.float32(dy), "TITLE": "TARQ model output"}
     attrs.update(global_attrs or {})
-    _write(str(path), variables, times, attrs, nx, ny, nz, "Times" not in omit, file_format, packed)
+    _write(str(path), variables, times, attrs, nx, ny, nz, "Times" not in omit, file_format, packed,
+           chunking)
     written = {k: v.astype(np.float32) for k, v in variables.items()}
     for name in packed:
         written[name] = read_unpacked(str(path), name)
@@ -321,12 +327,13 @@ def read_unpacked(path: str, name: str) -> np.ndarray:
 
 def _write(path: str, variables: dict[str, np.ndarray], times: list[str], attrs: Mapping[str, object],
            nx: int, ny: int, nz: int, with_times: bool, file_format: str = "NETCDF4",
-           packed: Sequence[str] = ()) -> None:
+           packed: Sequence[str] = (), chunking: str | tuple[int, int] | None = None) -> None:
     import netCDF4
 
     classic = file_format.startswith("NETCDF3")
+    contiguous = chunking == "contiguous"
     with netCDF4.Dataset(path, "w", format=file_format) as ds:
-        ds.createDimension("Time", None)
+        ds.createDimension("Time", len(times) if contiguous else None)
         ds.createDimension("DateStrLen", 19)
         for name, size in (("west_east", nx), ("south_north", ny), ("bottom_top", nz),
                            ("west_east_stag", nx + 1), ("south_north_stag", ny + 1),
@@ -347,7 +354,12 @@ def _write(path: str, variables: dict[str, np.ndarray], times: list[str], attrs:
                 if dim not in ds.dimensions:
                     ds.createDimension(dim, size)
             chunks = (1,) + data.shape[1:] if dims[0] == "Time" else data.shape
+            if isinstance(chunking, tuple) and data.ndim >= 2:
+                leading = tuple(1 if i < data.ndim - 2 else n for i, n in enumerate(data.shape))
+                chunks = leading[:-2] + (min(chunking[0], data.shape[-2]), min(chunking[1], data.shape[-1]))
             storage = {} if classic else dict(zlib=True, shuffle=True, complevel=4, chunksizes=chunks)
+            if contiguous and not classic:
+                storage = dict(contiguous=True)
             if name in packed:
                 var = ds.createVariable(name, "i2", dims, fill_value=PACKED_FILL, **storage)
                 var.scale_factor, var.add_offset = pack_int16(data)

@@ -82,11 +82,11 @@ def _lazy(blocks: list[_Block], plan: _Plan, token: str):
     return da.Array(hlg, key, chunks, dtype=np.float64, meta=np.empty((0,) * len(chunks), dtype=np.float64))
 
 
-def _token(infos: list[_FileInfo], entries: list[_TimeEntry], plan: _Plan) -> str:
+def _token(infos: list[_FileInfo], entries: list[_TimeEntry], plan: _Plan, window: Any) -> str:
     from dask.base import tokenize
 
     stamps = [(info.path, os.stat(info.path).st_mtime_ns) for info in infos]
-    return tokenize(stamps, [(e.file, e.index) for e in entries], plan)
+    return tokenize(stamps, [(e.file, e.index) for e in entries], plan, window)
 
 
 def _check_chunks(chunks: Any) -> None:
@@ -122,11 +122,11 @@ def _attributes(request: _Request, plan: _Plan) -> dict[str, Any]:
 
 
 def _data_array(request: _Request, plan: _Plan, chunks: Mapping[str, int] | None, xr) -> "xr.DataArray":
-    blocks = [_Block(request.infos[e.file].path, e.index, plan) for e in request.entries]
+    blocks = [_Block(request.infos[e.file].path, e.index, plan, request.window) for e in request.entries]
     if chunks is None:
         data = _eager(blocks, plan)
     else:
-        data = _lazy(blocks, plan, _token(request.infos, request.entries, plan))
+        data = _lazy(blocks, plan, _token(request.infos, request.entries, plan, request.window))
     axis = _time_position(plan)
     dims = plan.dims[:axis] + ("Time",) + plan.dims[axis:]
     array = xr.DataArray(data, dims=dims, coords=_coordinates(request, plan, xr), attrs=_attributes(request, plan),
@@ -138,6 +138,7 @@ def _data_array(request: _Request, plan: _Plan, chunks: Mapping[str, int] | None
 
 def open_getvar(paths: PathArg, name: str, times: Any = None, levels: Sequence[float] | None = None,
                 vertical: str | None = None, chunks: Mapping[str, int] | None = None,
+                region: Mapping[str, slice] | None = None, bbox: Sequence[float] | None = None,
                 **options: Any) -> "xr.DataArray":
     """One variable over the times of one or more model files, as a DataArray.
 
@@ -149,6 +150,12 @@ def open_getvar(paths: PathArg, name: str, times: Any = None, levels: Sequence[f
               level) or "height_agl" (m above ground); outside a column gives NaN.
     chunks    None computes now; a mapping such as {"Time": 1} gives a lazy Dask
               array with one task per file time, rechunked to the mapping.
+    region    a part of the grid only: {"south_north": slice, "west_east": slice}
+              (index slices, step 1; a missing one is the whole axis), or
+    bbox      (lat_min, lat_max, lon_min, lon_max): the smallest window holding
+              every mass point whose XLAT and XLONG lie inside (of the first
+              selected time). Results equal the same crop of the whole grid's,
+              and only that part of each file is read; an empty one is a ValueError.
     options   getvar's keyword options (units, parcel_type, ...), for every time.
 
     Dimensions: a component dimension for multi-field rows (wind_component, ...),
@@ -159,24 +166,26 @@ def open_getvar(paths: PathArg, name: str, times: Any = None, levels: Sequence[f
     """
     xr = _xarray()
     _check_chunks(chunks)
-    request = _prepare(paths, times, levels, vertical)
+    request = _prepare(paths, times, levels, vertical, region, bbox)
     plan = _plan(request, name, options, need_levels=True)
     return _data_array(request, plan, chunks, xr)
 
 
 def open_dataset(paths: PathArg, names: Sequence[str], times: Any = None, levels: Sequence[float] | None = None,
                  vertical: str | None = None, chunks: Mapping[str, int] | None = None,
+                 region: Mapping[str, slice] | None = None, bbox: Sequence[float] | None = None,
                  **options: Any) -> "xr.Dataset":
     """Several variables as one Dataset, each as `open_getvar` gives it.
 
     With levels, the variables on model levels are interpolated and the others
-    are kept as they are. Every name is checked before anything is computed.
+    are kept as they are. Every name is checked before anything is computed;
+    region and bbox choose a part of the grid as for `open_getvar`.
     """
     xr = _xarray()
     _check_chunks(chunks)
     if isinstance(names, str):
         names = [names]
-    request = _prepare(paths, times, levels, vertical)
+    request = _prepare(paths, times, levels, vertical, region, bbox)
     plans = [_plan(request, n, options, need_levels=False) for n in names]
     if request.levels is not None and all(p.levels is None for p in plans):
         raise ValueError(f"levels need a variable on model levels; none of {list(names)} is")

@@ -53,12 +53,15 @@ class _Block:
     path: str
     index: int
     plan: _Plan
+    window: tuple[int, int, int, int] | None = None  # TarqFile.window's bounds
 
 
 def _compute_block(block: _Block) -> np.ndarray:
     plan = block.plan
     try:
         f = _open_files.get(block.path)
+        if block.window is not None:
+            f = f.window(*block.window)
         data = f.getvar(plan.name, block.index, **dict(plan.options))
         if plan.levels is not None:
             v = VERTICALS[plan.vertical]

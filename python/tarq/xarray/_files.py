@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import dataclasses
 import glob
 import os
 from dataclasses import dataclass
@@ -11,6 +12,7 @@ import numpy as np
 
 from tarq._tarq import InvalidParameterError, TarqFile, _numeric_attributes
 from tarq.xarray._levels import _level_values
+from tarq.xarray._region import Window, _window
 
 PathArg = Union[str, "os.PathLike[str]", Sequence[Union[str, "os.PathLike[str]"]]]
 
@@ -140,13 +142,20 @@ class _Request:
     entries: list[_TimeEntry]
     levels: tuple[float, ...] | None
     vertical: str | None
+    window: Window | None = None    # the part of the grid read, for every file
 
 
-def _prepare(paths: PathArg, times: Any, levels: Any, vertical: str | None) -> _Request:
+def _prepare(paths: PathArg, times: Any, levels: Any, vertical: str | None, region: Any = None,
+             bbox: Any = None) -> _Request:
     level_values = _level_values(levels, vertical)
     infos = _scan(_resolve_paths(paths))
     entries = _select_times(_time_axis(infos), times)
     if not entries:
         raise ValueError("no times selected")
     first = TarqFile(infos[entries[0].file].path)
-    return _Request(infos, first, entries, level_values, vertical)
+    window = _window(first, entries[0].index, region, bbox)
+    if window is not None:
+        i0, i1, j0, j1 = window
+        first = first.window(*window)
+        infos = [dataclasses.replace(info, nx=i1 - i0, ny=j1 - j0) for info in infos]
+    return _Request(infos, first, entries, level_values, vertical, window)

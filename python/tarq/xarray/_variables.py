@@ -69,7 +69,9 @@ def _plan(request: _Request, name: str, options: dict[str, Any], need_levels: bo
     if is_raw:
         # A stored variable's shape comes from each file; catalogue rows share the checked grid.
         for info in infos:
-            other = _describe_variable(TarqFile(info.path), name, options.get("units"))[4]
+            f = TarqFile(info.path)
+            other = _describe_variable(f if request.window is None else f.window(*request.window), name,
+                                       options.get("units"))[4]
             if other != base:
                 raise ValueError(f"{request.first.path} and {info.path} differ for {name}: "
                                  f"shape {base} against {other}")

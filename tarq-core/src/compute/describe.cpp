@@ -7,6 +7,7 @@
 #include "compute/resolve.h"
 #include "file/tarq_file.h"
 #include "file/time_dimension.h"
+#include "file/window.h"
 #include "io/checked.h"
 
 namespace tarq {
@@ -34,6 +35,16 @@ Result<VarDescription> describe_stored(const TarqFile& file, ResolvedRequest&& r
     const auto length = dims ? element_count(slab) : std::nullopt;
     if (!length) return unknown_variable(request.name);
     TARQ_TRY(UnitPlan plan, std::move(request.units));
+    // A window gives the cropped stored dimensions, as the read does.
+    if (is_window(file) && slab.size() >= 2) {
+        std::vector<std::size_t> shape(slab.begin(), slab.end());
+        if (const auto crop = horizontal_crop(file, slab)) {
+            shape[shape.size() - 2] = crop->rows;
+            shape[shape.size() - 1] = crop->cols;
+        }
+        return VarDescription{std::move(found), std::move(request.description), std::move(plan.units), true,
+                              std::move(shape)};
+    }
     return VarDescription{std::move(found), std::move(request.description), std::move(plan.units), true,
                           raw_shape(file, slab, whole, static_cast<std::size_t>(*length))};
 }

@@ -10,6 +10,7 @@
 #include "compute/units.h"
 #include "file/accessors.h"
 #include "file/tarq_file.h"
+#include "file/window.h"
 #include "io/checked.h"
 
 namespace tarq {
@@ -57,7 +58,11 @@ Result<VarOutput> read_raw_variable(const TarqFile& file, ResolvedRequest&& requ
     }
     TARQ_TRY(UnitPlan plan, std::move(request.units));
     if (auto converted = apply_units(data->values, plan); !converted) return std::unexpected(converted.error());
-    Shape shape = raw_shape(file, data->shape, data->whole, data->values.size());
+    // A window's crop keeps the stored dimensions (a staggered one with its
+    // extra point), which then give the shape.
+    Shape shape = is_window(file) && data->shape.size() >= 2
+                      ? Shape(data->shape.begin(), data->shape.end())
+                      : raw_shape(file, data->shape, data->whole, data->values.size());
     return VarOutput{std::move(data->values), std::move(shape), std::move(plan.units), std::move(request.description)};
 }
 

@@ -5,6 +5,7 @@
 #include "diag/field_checks.h"
 #include "diag/option_defaults.h"
 #include "file/accessors.h"
+#include "file/window.h"
 #include "met/dynamics.h"
 #include "util/grid_loops.h"
 
@@ -29,7 +30,9 @@ struct ColumnScratch {
 
 }  // namespace
 
-Result<std::vector<double>> compute_uhel(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+namespace {
+
+Result<std::vector<double>> uhel_on(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
     TARQ_TRY(const double bottom, height_option(options.bottom_m, kDefaultBottomM, "bottom_m"));
     TARQ_TRY(const double top, height_option(options.top_m, kDefaultTopM, "top_m"));
     TARQ_TRY(const auto w, w_mass(file, t));
@@ -60,6 +63,14 @@ Result<std::vector<double>> compute_uhel(const TarqFile& file, std::size_t t, co
         out[col] = met::updraft_helicity_column(s.w, s.product, s.z, bottom, top);
     });
     return out;
+}
+
+}  // namespace
+
+// Centred differences reach one point to each side: a window computes on
+// itself grown by that point and keeps its own part.
+Result<std::vector<double>> compute_uhel(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    return on_grown_window(file, 1, [&](const TarqFile& grid) { return uhel_on(grid, t, options); });
 }
 
 }  // namespace tarq

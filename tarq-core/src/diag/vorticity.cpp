@@ -5,6 +5,7 @@
 
 #include "diag/rows.h"
 #include "file/accessors.h"
+#include "file/window.h"
 #include "met/dynamics.h"
 #include "util/grid_loops.h"
 
@@ -38,7 +39,9 @@ void absolute_vorticity_level(const VorticityInputs& in, const TarqFile& file, s
 
 }  // namespace
 
-Result<std::vector<double>> compute_avo(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+namespace {
+
+Result<std::vector<double>> avo_on(const TarqFile& file, std::size_t t, const ComputeOptions&) {
     TARQ_TRY(GridField u, u_mass(file, t));
     TARQ_TRY(GridField v, v_mass(file, t));
     TARQ_TRY(GridField lat, read_var(file, "XLAT", t));
@@ -53,7 +56,7 @@ Result<std::vector<double>> compute_avo(const TarqFile& file, std::size_t t, con
     return out;
 }
 
-Result<std::vector<double>> compute_pvo(const TarqFile& file, std::size_t t, const ComputeOptions&) {
+Result<std::vector<double>> pvo_on(const TarqFile& file, std::size_t t, const ComputeOptions&) {
     TARQ_TRY(GridField u, u_mass(file, t));
     TARQ_TRY(GridField v, v_mass(file, t));
     TARQ_TRY(const GridField th, theta(file, t));
@@ -74,6 +77,18 @@ Result<std::vector<double>> compute_pvo(const TarqFile& file, std::size_t t, con
         met::potential_vorticity_pvu_level(th, p, nz, k, level);
     });
     return out;
+}
+
+}  // namespace
+
+// Centred differences reach one point to each side: a window computes on
+// itself grown by that point and keeps its own part.
+Result<std::vector<double>> compute_avo(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    return on_grown_window(file, 1, [&](const TarqFile& grid) { return avo_on(grid, t, options); });
+}
+
+Result<std::vector<double>> compute_pvo(const TarqFile& file, std::size_t t, const ComputeOptions& options) {
+    return on_grown_window(file, 1, [&](const TarqFile& grid) { return pvo_on(grid, t, options); });
 }
 
 }  // namespace tarq

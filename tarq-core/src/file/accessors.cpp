@@ -12,6 +12,7 @@
 #include "file/lakes.h"
 #include "file/model_grids.h"
 #include "file/sizes.h"
+#include "file/window.h"
 #include "io/checked.h"
 #include "util/constants.h"
 #include "util/grid_loops.h"
@@ -58,8 +59,16 @@ std::string lake_mask_key(std::size_t t, double area_km2) {
 
 Result<GridField> filled_two_metre_field(const TarqFile& file, ModelVariable variable, std::size_t t,
                                          double lake_interp) {
+    if (!(lake_interp > 0.0)) return read_var(file, variable, t);
+    // A filled point takes its value from the shores of its lake, and whether
+    // water counts as a small lake depends on the whole water body: a window
+    // fills on the whole domain and keeps its own part.
+    if (is_window(file)) {
+        const std::unique_ptr<TarqFile> whole = whole_domain(file);
+        TARQ_TRY(const GridField filled, filled_two_metre_field(*whole, variable, t, lake_interp));
+        return GridField::checked(file, variable.name, t, Field(crop_planes(filled, *whole, file)), Grid::Plane);
+    }
     TARQ_TRY(GridField raw, read_var(file, variable, t));
-    if (!(lake_interp > 0.0)) return raw;
     TARQ_TRY(const auto mask, lake_mask(file, t, lake_interp));
     return GridField::checked(file, variable.name, t, Field(fill_lake_points(raw, mask, file.ny, file.nx)),
                               Grid::Plane);

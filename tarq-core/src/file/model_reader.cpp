@@ -27,6 +27,27 @@ public:
     Result<std::vector<double>> read_f64_slab(std::string_view name, std::uint64_t index) const override {
         return file_.read_f64_slab(name, index);
     }
+    // Only the rectangle's bytes, through the reader's box read.
+    Result<std::vector<double>> read_f64_rect(std::string_view name, std::optional<std::uint64_t> index,
+                                              const HorizontalCrop& crop) const override {
+        TARQ_TRY(const std::vector<std::uint64_t> dims, file_.shape(name));
+        const std::size_t lead = index ? 1 : 0;
+        if (dims.size() < lead + 2) {
+            return fail(ErrorKind::DimMismatch, "variable '" + std::string(name) + "' has no rows and columns to crop");
+        }
+        std::vector<std::uint64_t> lo(dims.size(), 0);
+        std::vector<std::uint64_t> hi = dims;
+        if (index) {
+            lo[0] = *index;
+            hi[0] = *index + 1;
+        }
+        const std::size_t rows = dims.size() - 2;
+        lo[rows] = crop.row0;
+        hi[rows] = crop.row0 + crop.rows;
+        lo[rows + 1] = crop.col0;
+        hi[rows + 1] = crop.col0 + crop.cols;
+        return file_.read_f64_box(name, lo, hi);
+    }
     Result<double> attr_f64(std::string_view name) const override { return file_.attr_f64(name); }
     Result<std::optional<double>> variable_attr_f64(std::string_view variable,
                                                     std::string_view attribute) const override {

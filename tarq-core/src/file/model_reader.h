@@ -15,6 +15,16 @@
 
 namespace tarq {
 
+// A rectangle of the last two dimensions of a stored variable: the rows and
+// columns of a horizontal field that a window of the grid covers. A staggered
+// dimension (one point longer than the mass points) keeps its extra point.
+struct HorizontalCrop {
+    std::uint64_t row0 = 0;
+    std::uint64_t rows = 0;
+    std::uint64_t col0 = 0;
+    std::uint64_t cols = 0;
+};
+
 class ModelReader {
 public:
     virtual ~ModelReader() = default;
@@ -25,6 +35,12 @@ public:
     // The values at `index` of the first dimension (see Hdf5File::read_f64_slab).
     [[nodiscard]] virtual Result<std::vector<double>> read_f64_slab(std::string_view name,
                                                                     std::uint64_t index) const = 0;
+    // What read_f64_slab(name, *index) returns (read_f64(name) without an
+    // index) on the rectangle `crop` of the last two dimensions only. The
+    // readers read only the stored bytes the rectangle needs.
+    [[nodiscard]] virtual Result<std::vector<double>> read_f64_rect(std::string_view name,
+                                                                    std::optional<std::uint64_t> index,
+                                                                    const HorizontalCrop& crop) const = 0;
     // A global attribute as float64.
     [[nodiscard]] virtual Result<double> attr_f64(std::string_view name) const = 0;
     // The first element of a numeric attribute of a variable, if it has one.

@@ -96,6 +96,7 @@ Result<std::unique_ptr<TarqFile>> open_tarq_file(std::string_view path) {
     file->dx = spacing(*file->reader, "DX");
     file->dy = spacing(*file->reader, "DY");
     file->projection = map_projection(*file->reader);
+    file->domain = DomainPlacement{.nx = file->nx, .ny = file->ny, .nx_stag = file->nx_stag, .ny_stag = file->ny_stag};
     return file;
 }
 

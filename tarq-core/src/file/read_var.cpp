@@ -5,6 +5,7 @@
 #include "file/packing.h"
 #include "file/sizes.h"
 #include "file/time_dimension.h"
+#include "file/window.h"
 #include "io/checked.h"
 
 namespace tarq {
@@ -17,15 +18,19 @@ TarqError slab_out_of_range(std::string_view name, std::size_t t, std::span<cons
 }
 
 // A variable without a time dimension, returned whole for every time index.
+// In a window, only its rectangle of the horizontal dimensions (`kept`, the
+// cropped shape) is read.
 Result<std::vector<double>> read_whole(const TarqFile& file, std::string_view name,
-                                       std::span<const std::uint64_t> dims) {
-    TARQ_TRY(auto values, file.reader->read_f64(name));
-    const auto count = element_count(dims);
+                                       std::span<const std::uint64_t> dims, std::span<const std::uint64_t> kept,
+                                       const std::optional<HorizontalCrop>& crop) {
+    TARQ_TRY(auto values, crop ? file.reader->read_f64_rect(name, std::nullopt, *crop) : file.reader->read_f64(name));
+    const auto count = element_count(kept);
     if (!count || values.size() != *count) {
         return fail(ErrorKind::DimMismatch, "variable '" + std::string(name) + "' holds " +
                                                 std::to_string(values.size()) + " values, not the " +
                                                 (count ? std::to_string(*count) : std::string("more than 2^64")) +
-                                                " of its shape " + format_dims(dims));
+                                                " of its shape " + format_dims(kept) +
+                                                (crop ? " (a window of " + format_dims(dims) + ")" : std::string()));
     }
     return values;
 }
@@ -33,12 +38,13 @@ Result<std::vector<double>> read_whole(const TarqFile& file, std::string_view na
 // The slab of time t of a variable whose first dimension is time. Only the
 // chunks of time t are read; a slab beyond the stored data (t past the first
 // dimension, or data cut short) is the same error a read of the whole
-// variable would find.
+// variable would find. In a window, only its rectangle is read.
 Result<std::vector<double>> read_time_slab(const TarqFile& file, std::string_view name, std::size_t t,
-                                           std::span<const std::uint64_t> dims, std::uint64_t slab) {
+                                           std::span<const std::uint64_t> dims, std::uint64_t slab,
+                                           const std::optional<HorizontalCrop>& crop) {
     if (slab == 0) return std::vector<double>{};
     if (t >= dims[0]) return std::unexpected(slab_out_of_range(name, t, dims));
-    TARQ_TRY(auto values, file.reader->read_f64_slab(name, t));
+    TARQ_TRY(auto values, crop ? file.reader->read_f64_rect(name, t, *crop) : file.reader->read_f64_slab(name, t));
     if (values.size() < slab) return std::unexpected(slab_out_of_range(name, t, dims));
     values.resize(slab);
     return values;
@@ -49,7 +55,14 @@ Result<std::vector<double>> read_time_slab(const TarqFile& file, std::string_vie
 Result<StoredField> read_stored(const TarqFile& file, std::string_view name, std::size_t t) {
     TARQ_TRY(const auto dims, file.reader->shape(name));
     const bool whole = is_stored_whole(file, name, dims);
-    const std::span<const std::uint64_t> shape = std::span(dims).subspan(whole ? 0 : 1);
+    const std::span<const std::uint64_t> stored = std::span(dims).subspan(whole ? 0 : 1);
+    // A window keeps only its rows and columns of the horizontal dimensions.
+    const auto crop = horizontal_crop(file, stored);
+    std::vector<std::uint64_t> shape(stored.begin(), stored.end());
+    if (crop) {
+        shape[shape.size() - 2] = crop->rows;
+        shape[shape.size() - 1] = crop->cols;
+    }
     const auto per_time = element_count(shape);
     if (!per_time) return std::unexpected(slab_out_of_range(name, t, dims));
     // A variable the diagnostics read must fill its grid exactly; checked
@@ -62,9 +75,9 @@ Result<StoredField> read_stored(const TarqFile& file, std::string_view name, std
     if (dims.size() < 2) {
         TARQ_TRY(field.values, file.reader->read_f64(name));
     } else if (whole) {
-        TARQ_TRY(field.values, read_whole(file, name, dims));
+        TARQ_TRY(field.values, read_whole(file, name, dims, shape, crop));
     } else {
-        TARQ_TRY(field.values, read_time_slab(file, name, t, dims, *per_time));
+        TARQ_TRY(field.values, read_time_slab(file, name, t, dims, *per_time, crop));
     }
     TARQ_TRY(field.values, unpacked(*file.reader, name, std::move(field.values)));
     return field;

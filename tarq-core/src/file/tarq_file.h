@@ -26,12 +26,24 @@ struct MapProjection {
     double stand_lon = std::numeric_limits<double>::quiet_NaN();  // degrees
 };
 
+// Where a record's grid lies in its file's whole domain: the offsets of its
+// first mass point and the whole domain's sizes. A record opened on a file
+// covers all of it; a window (file/window.h) covers part of it.
+struct DomainPlacement {
+    std::uint64_t i0 = 0;  // west-east
+    std::uint64_t j0 = 0;  // south-north
+    std::uint64_t nx = 0;
+    std::uint64_t ny = 0;
+    std::uint64_t nx_stag = 0;
+    std::uint64_t ny_stag = 0;
+};
+
 struct TarqFile {
-    TarqFile(std::string path, std::unique_ptr<ModelReader> reader)
+    TarqFile(std::string path, std::shared_ptr<ModelReader> reader)
         : path(std::move(path)), reader(std::move(reader)) {}
 
     std::string path;  // exactly as the caller gave it
-    std::unique_ptr<ModelReader> reader;  // never null
+    std::shared_ptr<ModelReader> reader;  // never null; windows of the file share it
     std::uint64_t nx = 0;       // west-east mass points
     std::uint64_t ny = 0;       // south-north mass points
     std::uint64_t nz = 0;       // mass (half) levels
@@ -42,6 +54,7 @@ struct TarqFile {
     double dx = 1000.0;         // m
     double dy = 1000.0;         // m
     MapProjection projection;
+    DomainPlacement domain;
     mutable FieldCache cache;
 };
 

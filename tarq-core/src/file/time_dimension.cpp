@@ -6,9 +6,10 @@ namespace {
 
 // Model files rewritten by common tools store the static fields (XLAT, HGT,
 // LU_INDEX, ...) as [ny, nx] without a time dimension; their first dimension
-// is a row, not a time. The rule for files that do not say.
+// is a row, not a time. The rule for files that do not say; stored shapes
+// are the whole domain's, also in a window.
 bool is_static_grid_field(const TarqFile& file, std::span<const std::uint64_t> dims) {
-    return dims.size() == 2 && dims[0] == file.ny && dims[1] == file.nx;
+    return dims.size() == 2 && dims[0] == file.domain.ny && dims[1] == file.domain.nx;
 }
 
 }  // namespace

@@ -98,9 +98,26 @@ void place_chunk(ByteSpan decoded, const std::vector<std::uint64_t>& origin, con
 // Reads and decodes every chunk of the selection, in index order, and hands
 // each to place(decoded, origin). `keep_shuffle` is the element size of a
 // final shuffle that place undoes itself (0: none).
+template <class Wanted, class Place>
+Result<void> read_chunks_where(const FileReader& file, const Dataset& dataset, const ChunkedLayout& layout,
+                               std::uint32_t keep_shuffle, Wanted&& wanted, Place&& place);
+
 template <class Place>
 Result<void> read_chunks(const FileReader& file, const Dataset& dataset, const ChunkedLayout& layout,
                          Selection selection, std::uint32_t keep_shuffle, Place&& place) {
+    const auto in_selection = [&](const std::vector<std::uint64_t>& origin) {
+        const std::uint64_t first = origin[0];
+        return !(first >= selection.end ||
+                 (first < selection.begin && selection.begin - first >= layout.chunk_dims[0]));
+    };
+    return read_chunks_where(file, dataset, layout, keep_shuffle, in_selection, std::forward<Place>(place));
+}
+
+// Reads and decodes the chunks whose origin `wanted` accepts, in index order,
+// and hands each to place(decoded, origin).
+template <class Wanted, class Place>
+Result<void> read_chunks_where(const FileReader& file, const Dataset& dataset, const ChunkedLayout& layout,
+                               std::uint32_t keep_shuffle, Wanted&& wanted, Place&& place) {
     const DatasetInfo& info = dataset.info();
     const std::uint64_t e = element_size(info.datatype.type);
     std::optional<std::uint64_t> chunk_elements = 1;
@@ -119,9 +136,7 @@ Result<void> read_chunks(const FileReader& file, const Dataset& dataset, const C
     for (const ChunkRecord& record : records) {
         if (record.address == UNDEFINED_ADDRESS) continue;
         const std::vector<std::uint64_t> origin(record.offsets.begin(), record.offsets.begin() + rank);
-        const std::uint64_t first = origin[0];
-        if (first >= selection.end || (first < selection.begin && selection.begin - first >= layout.chunk_dims[0]))
-            continue;
+        if (!wanted(origin)) continue;
         TARQ_TRY(const ByteSpan stored, file.read_into(record.address, record.size, scratch.stored));
         TARQ_TRY(const DecodedChunk decoded,
                  decode_chunk(stored, info.filters, record.filter_mask, max_decoded, keep_shuffle, scratch));
@@ -202,7 +217,134 @@ Result<std::vector<double>> read_contiguous_f64(const FileReader& file, const Co
     return out;
 }
 
+// The element count of box [lo, hi), or nothing past 2^64.
+std::optional<std::uint64_t> box_elements(std::span<const std::uint64_t> lo, std::span<const std::uint64_t> hi) {
+    std::optional<std::uint64_t> n = 1;
+    for (std::size_t k = 0; k < lo.size(); ++k) n = n ? checked_mul(*n, hi[k] - lo[k]) : std::nullopt;
+    return n;
+}
+
+// The box of a chunked dataset: only the chunks that overlap it are read, and
+// only their elements inside it converted.
+Result<std::vector<double>> read_chunked_box_f64(const FileReader& file, const Dataset& dataset,
+                                                 const ChunkedLayout& layout, std::span<const std::uint64_t> lo,
+                                                 std::span<const std::uint64_t> hi) {
+    const DatasetInfo& info = dataset.info();
+    IO_CHECK(check_filters(info));
+    const std::size_t rank = info.dims.size();
+    const std::uint64_t e = element_size(info.datatype.type);
+    TARQ_TRY(const std::uint64_t out_bytes, checked_bytes(file, box_elements(lo, hi), e));
+    std::vector<double> out = zeroed_field(static_cast<std::size_t>(out_bytes / e));
+    if (layout.btree_address == UNDEFINED_ADDRESS) return out;
+    const auto overlaps = [&](const std::vector<std::uint64_t>& origin) {
+        for (std::size_t k = 0; k < rank; ++k)
+            if (origin[k] >= hi[k] || origin[k] + layout.chunk_dims[k] <= lo[k]) return false;
+        return true;
+    };
+    const auto keep_shuffle = static_cast<std::uint32_t>(e);
+    IO_CHECK(read_chunks_where(file, dataset, layout, keep_shuffle, overlaps,
+                               [&](const DecodedChunk& decoded, const std::vector<std::uint64_t>& origin) {
+        const std::uint64_t available = decoded.bytes.size() / e;
+        // The part of the chunk inside the box, in chunk coordinates.
+        std::vector<std::uint64_t> first(rank), last(rank);
+        for (std::size_t k = 0; k < rank; ++k) {
+            first[k] = std::max(lo[k], origin[k]) - origin[k];
+            last[k] = std::min({hi[k], origin[k] + layout.chunk_dims[k], info.dims[k]}) - origin[k];
+            if (first[k] >= last[k]) return;
+        }
+        std::vector<std::uint64_t> local = first;
+        const std::uint64_t count = last[rank - 1] - first[rank - 1];
+        for (;;) {
+            std::uint64_t in = 0, at = 0;
+            for (std::size_t k = 0; k < rank; ++k) {
+                in = in * layout.chunk_dims[k] + local[k];
+                at = at * (hi[k] - lo[k]) + (origin[k] + local[k] - lo[k]);
+            }
+            if (in >= available) return;
+            convert_elements_f64(decoded.bytes, decoded.shuffle != 1, info.datatype, in,
+                                 std::min(count, available - in), out.data() + at);
+            std::size_t k = rank - 1;
+            for (;;) {
+                if (k == 0) return;
+                --k;
+                if (++local[k] < last[k]) break;
+                local[k] = first[k];
+            }
+        }
+    }));
+    return out;
+}
+
+// The box of a contiguous dataset: one positioned read per run along the
+// last dimension, runs that follow each other in the file merged into one.
+// Nothing where the stored data ends inside the box.
+Result<std::vector<double>> read_contiguous_box_f64(const FileReader& file, const DatasetInfo& info,
+                                                    const ContiguousLayout& layout,
+                                                    std::span<const std::uint64_t> lo,
+                                                    std::span<const std::uint64_t> hi) {
+    const std::size_t rank = info.dims.size();
+    const std::uint64_t e = element_size(info.datatype.type);
+    TARQ_TRY(const std::uint64_t out_bytes, checked_bytes(file, box_elements(lo, hi), e));
+    std::vector<double> out = zeroed_field(static_cast<std::size_t>(out_bytes / e));
+    if (out.empty()) return out;
+    if (layout.address == UNDEFINED_ADDRESS) return std::vector<double>{};
+    struct Run {
+        std::uint64_t element;  // first element in the file
+        std::uint64_t count;
+    };
+    std::vector<Run> runs;
+    const std::uint64_t count = hi[rank - 1] - lo[rank - 1];
+    std::vector<std::uint64_t> index(lo.begin(), lo.end());
+    for (;;) {
+        std::uint64_t element = 0;
+        for (std::size_t k = 0; k < rank; ++k) element = element * info.dims[k] + index[k];
+        if (!runs.empty() && runs.back().element + runs.back().count == element) {
+            runs.back().count += count;
+        } else {
+            runs.push_back({element, count});
+        }
+        std::size_t k = rank - 1;
+        bool done = true;
+        while (k > 0) {
+            --k;
+            if (++index[k] < hi[k]) {
+                done = false;
+                break;
+            }
+            index[k] = lo[k];
+        }
+        if (done) break;
+    }
+    std::uint64_t at = 0;
+    ChunkScratch& scratch = thread_chunk_scratch();
+    for (const Run& run : runs) {
+        const std::uint64_t begin = run.element * e;
+        const std::uint64_t bytes = run.count * e;
+        if (begin + bytes > layout.size / e * e) return std::vector<double>{};
+        const auto address = checked_add(layout.address, begin);
+        if (!address) return netcdf_error("failed to fill whole buffer");
+        TARQ_TRY(const ByteSpan stored, file.read_into(*address, bytes, scratch.stored));
+        convert_elements_f64(stored, false, info.datatype, 0, run.count, out.data() + at);
+        at += run.count;
+    }
+    return out;
+}
+
 }  // namespace
+
+Result<std::vector<double>> read_dataset_box_f64(const FileReader& file, const Dataset& dataset,
+                                                 std::span<const std::uint64_t> lo,
+                                                 std::span<const std::uint64_t> hi) {
+    const DatasetInfo& info = dataset.info();
+    if (info.dims.empty() || lo.size() != info.dims.size() || hi.size() != info.dims.size())
+        return netcdf_error("selection of " + std::to_string(lo.size()) + " dimensions for a dataset of " +
+                            std::to_string(info.dims.size()));
+    for (std::size_t k = 0; k < lo.size(); ++k)
+        if (!(lo[k] < hi[k] && hi[k] <= info.dims[k])) return std::vector<double>{};
+    if (const auto* contiguous = std::get_if<ContiguousLayout>(&info.layout))
+        return read_contiguous_box_f64(file, info, *contiguous, lo, hi);
+    return read_chunked_box_f64(file, dataset, std::get<ChunkedLayout>(info.layout), lo, hi);
+}
 
 Result<std::span<const ChunkRecord>> Dataset::chunk_records(const FileReader& file) const {
     std::call_once(records_once_, [&] {

@@ -51,4 +51,12 @@ private:
 [[nodiscard]] Result<std::vector<double>> read_dataset_slab_f64(const FileReader& file, const Dataset& dataset,
                                                                 std::uint64_t index);
 
+// The box [lo[k], hi[k]) of every dimension as float64, row-major over the
+// box: contiguous data by one positioned read per row of the box (adjacent
+// rows merged), chunked data from the chunks that overlap the box only.
+// Nothing for a box beyond the dimensions or the stored data.
+[[nodiscard]] Result<std::vector<double>> read_dataset_box_f64(const FileReader& file, const Dataset& dataset,
+                                                               std::span<const std::uint64_t> lo,
+                                                               std::span<const std::uint64_t> hi);
+
 }  // namespace tarq::hdf5

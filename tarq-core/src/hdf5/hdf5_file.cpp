@@ -128,6 +128,14 @@ Result<std::vector<double>> Hdf5File::read_f64_slab(std::string_view name, std::
     });
 }
 
+Result<std::vector<double>> Hdf5File::read_f64_box(std::string_view name, std::span<const std::uint64_t> lo,
+                                                   std::span<const std::uint64_t> hi) const {
+    TARQ_TRY(const std::shared_ptr<const Dataset> dataset, state_->dataset(name));
+    return naming_memory_failure(name, dataset->info(), [&]() -> Result<std::vector<double>> {
+        return hdf5::read_dataset_box_f64(state_->file, *dataset, lo, hi);
+    });
+}
+
 std::optional<std::uint64_t> Hdf5File::dimension_size(std::string_view name) const {
     const auto dims = shape(name);
     if (!dims || dims->size() != 1) return std::nullopt;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,10 @@ public:
     // holding that slab.
     [[nodiscard]] Result<std::vector<double>> read_f64_slab(std::string_view name,
                                                             std::uint64_t index) const;
+
+    // The box [lo[k], hi[k]) of every dimension as float64 (read_dataset_box_f64).
+    [[nodiscard]] Result<std::vector<double>> read_f64_box(std::string_view name, std::span<const std::uint64_t> lo,
+                                                           std::span<const std::uint64_t> hi) const;
 
     // The length of a one-dimensional root member, which is how netCDF-4
     // keeps a dimension of that name.

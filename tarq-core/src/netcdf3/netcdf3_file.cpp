@@ -103,6 +103,64 @@ Result<std::vector<double>> Netcdf3File::read_f64_slab(std::string_view name, st
     return convert_to_f64(bytes, var->datatype);
 }
 
+Result<std::vector<double>> Netcdf3File::read_f64_box(std::string_view name, std::span<const std::uint64_t> lo,
+                                                      std::span<const std::uint64_t> hi) const {
+    TARQ_TRY(const Variable* var, state_->find(name));
+    const std::size_t rank = var->shape.size();
+    if (rank == 0 || lo.size() != rank || hi.size() != rank)
+        return netcdf_error("selection of " + std::to_string(lo.size()) + " dimensions for a variable of " +
+                            std::to_string(rank));
+    std::uint64_t total = 1;
+    for (std::size_t k = 0; k < rank; ++k) {
+        if (!(lo[k] < hi[k] && hi[k] <= var->shape[k])) return std::vector<double>{};
+        const auto n = checked_mul(total, hi[k] - lo[k]);
+        if (!n) return netcdf_error("Dataset size overflows");
+        total = *n;
+    }
+    const std::uint64_t e = element_size(var->datatype.type);
+    // Each run along the last dimension is one positioned read; runs that
+    // follow each other in the file are merged.
+    struct Run {
+        std::uint64_t offset;
+        std::uint64_t count;
+    };
+    std::vector<Run> runs;
+    const std::uint64_t count = hi[rank - 1] - lo[rank - 1];
+    std::vector<std::uint64_t> index(lo.begin(), lo.end());
+    for (;;) {
+        std::uint64_t element = 0;
+        for (std::size_t k = var->is_record ? 1 : 0; k < rank; ++k) element = element * var->shape[k] + index[k];
+        const auto base = var->is_record ? state_->record_at(*var, index[0]) : std::optional(var->begin);
+        const auto within = checked_mul(element, e);
+        const auto offset = base && within ? checked_add(*base, *within) : std::nullopt;
+        if (!offset || !fits(state_->file.size(), *offset, count * e)) return netcdf_error("failed to fill whole buffer");
+        if (!runs.empty() && runs.back().offset + runs.back().count * e == *offset) {
+            runs.back().count += count;
+        } else {
+            runs.push_back({*offset, count});
+        }
+        std::size_t k = rank - 1;
+        bool done = true;
+        while (k > 0) {
+            --k;
+            if (++index[k] < hi[k]) {
+                done = false;
+                break;
+            }
+            index[k] = lo[k];
+        }
+        if (done) break;
+    }
+    std::vector<double> out;
+    out.reserve(static_cast<std::size_t>(total));
+    for (const Run& run : runs) {
+        TARQ_TRY(const Bytes bytes, state_->file.read_at(run.offset, run.count * e));
+        const std::vector<double> values = convert_to_f64(bytes, var->datatype);
+        out.insert(out.end(), values.begin(), values.end());
+    }
+    return out;
+}
+
 Result<double> Netcdf3File::attr_f64(std::string_view name) const {
     const std::string key(name);
     const auto& attributes = state_->header.attributes;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,10 @@ public:
     // The values at position `index` of the first dimension, as
     // Hdf5File::read_f64_slab; a record variable reads only that record.
     [[nodiscard]] Result<std::vector<double>> read_f64_slab(std::string_view name, std::uint64_t index) const;
+    // The box [lo[k], hi[k]) of every dimension (the record dimension first
+    // for a record variable), one positioned read per row of the box.
+    [[nodiscard]] Result<std::vector<double>> read_f64_box(std::string_view name, std::span<const std::uint64_t> lo,
+                                                           std::span<const std::uint64_t> hi) const;
 
     // A global attribute as float64, with the HDF5 reader's rules and errors.
     [[nodiscard]] Result<double> attr_f64(std::string_view name) const;
