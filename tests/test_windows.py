@@ -65,11 +65,16 @@ FIXTURES = {
 }
 
 
+# Accumulated precipitation (mm), different in every cell, for the *_accum rows.
+PRECIPITATION = {name: np.random.default_rng(k).uniform(0.0, 20.0, (2, NY, NX)).astype(np.float32)
+                 for k, name in enumerate(("RAINC", "RAINNC", "SNOWNC", "GRAUPELNC", "HAILNC"))}
+
+
 @pytest.fixture(scope="module", params=list(FIXTURES))
 def model(request, tmp_path_factory):
     path = tmp_path_factory.mktemp("windows") / f"{request.param}.nc"
     mf = build_model_file(path, nx=NX, ny=NY, nz=NZ, nt=2, noise=0.6, seed=3, rotation_deg=12.0,
-                          lu_index=LAND_USE, **FIXTURES[request.param])
+                          lu_index=LAND_USE, overrides=PRECIPITATION, **FIXTURES[request.param])
     return mf, tarq.TarqFile(mf.path)
 
 
