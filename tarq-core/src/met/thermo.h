@@ -58,8 +58,9 @@ struct ProfileValues {
 // parcel to many pressures; the same value bit for bit.
 [[nodiscard]] double moist_lift(double p_hpa, double label_c, double wobus_label_c) noexcept;
 
-// out[i] = moist_lift(p_hpa[i], label_c, wobus_label_c) for every i, bit for
-// bit, with several pressures iterated side by side; out holds p_hpa.size().
+// out[i] = moist_lift(p_hpa[i], label_c, wobus_label_c) for every i, with
+// several pressures iterated side by side and the power of each pressure
+// from pow_many (vector_math.h); out holds p_hpa.size().
 void moist_lift_many(std::span<const double> p_hpa, double label_c, double wobus_label_c,
                      std::span<double> out) noexcept;
 
