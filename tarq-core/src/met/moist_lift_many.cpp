@@ -13,14 +13,15 @@ namespace tarq::met {
 
 namespace {
 
-// Four lanes (one AVX register) with GCC, which only warns that the helpers'
-// 32-byte vectors pass differently with and without AVX (they are always
-// inlined, so nothing passes them); clang refuses that in the default clone,
-// so it gets two lanes (one SSE register). The results are the same.
+// Eight lanes (one AVX-512 register, two AVX ones) with GCC, which only warns
+// that the helpers' 64-byte vectors pass differently with and without AVX
+// (they are always inlined, so nothing passes them); clang refuses that in
+// the default clone, so it gets two lanes (one SSE register). Each lane's
+// result is independent of the others.
 #if defined(__clang__)
 constexpr std::size_t kLanes = 2;
 #else
-constexpr std::size_t kLanes = 4;
+constexpr std::size_t kLanes = 8;
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 using Lanes = double __attribute__((vector_size(kLanes * sizeof(double))));
@@ -59,8 +60,9 @@ constexpr int kMaxPasses = 7;
 
 // One block of up to kLanes pressures, with r_out holding their powers
 // (p/1000)^(Rd/cp) on entry and the parcel temperatures on return.
-[[gnu::target_clones("avx2", "default")]] void lift_block(const double* p_hpa, std::size_t count, double label_c,
-                                                          double wobus_label_c, double* r_out) noexcept {
+[[gnu::target_clones("avx512f", "avx2", "default")]] void lift_block(const double* p_hpa, std::size_t count,
+                                                                     double label_c, double wobus_label_c,
+                                                                     double* r_out) noexcept {
     Lanes p{};
     Lanes r{};
     for (std::size_t i = 0; i < kLanes; ++i) {
