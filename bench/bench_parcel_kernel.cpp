@@ -142,7 +142,8 @@ int main(int argc, char** argv) {
         // Alternate the three so that load from other processes falls on all alike.
         for (int round = 0; round < 3; ++round) {
             t_base = std::min(t_base, best_seconds(lift_columns_baseline, best, g, c.which, base, repeat));
-            t_scalar = std::min(t_scalar, best_seconds(lift_columns_current, VectorIsa::Scalar, g, c.which, scalar, repeat));
+            t_scalar = std::min(t_scalar,
+                                best_seconds(lift_columns_current, VectorIsa::Scalar, g, c.which, scalar, repeat));
             t_now = std::min(t_now, best_seconds(lift_columns_current, best, g, c.which, now, repeat));
         }
         std::printf("%-10s %9.2f %9.2f %9.2f %8.2f %8.2f %12.3g %12.3g %9.3g %9.3g\n", c.name, 1e6 * t_base / ncol,

@@ -53,9 +53,12 @@ std::vector<Case> columns() {
     cases.push_back({"saturated from the ground", make_column([](double p) { return moist_lift(p, 22.0) + 0.3; },
                                                               [](double, double t) { return t; })});
     // A saturated surface parcel colder than the air at every level but the last.
-    cases.push_back({"lfc at the top level",
-                     make_column([](double p) { return moist_lift(p, 20.0) + (p > 999.0 ? 0.0 : p < 110.0 ? -5.0 : 5.0); },
-                                 [](double p, double t) { return p > 999.0 ? t : t - 2.0; })});
+    const auto warm_but_the_top = [](double p) {
+        return moist_lift(p, 20.0) + (p > 999.0 ? 0.0 : p < 110.0 ? -5.0 : 5.0);
+    };
+    cases.push_back({"lfc at the top level", make_column(warm_but_the_top, [](double p, double t) {
+                         return p > 999.0 ? t : t - 2.0;
+                     })});
     // Conditionally unstable with a moist boundary layer.
     cases.push_back({"conditionally unstable", make_column(lapse, [](double p, double t) {
                          return t - (p > 850.0 ? 2.0 : 25.0);
