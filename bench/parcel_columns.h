@@ -19,7 +19,10 @@ struct BenchColumns {
     const double* sfc_td_c;
 };
 
-enum BenchCase { kSurfaceCape, kMixedLayerCape, kMostUnstableCape, kLclOnly };
+// kCape2d is the most-unstable lift of cape2d; kEffectiveLayer scans every
+// level's parcel (cape = the layer's largest CAPE, cin = its base level,
+// lcl = its top level, lfc = its best level).
+enum BenchCase { kSurfaceCape, kMixedLayerCape, kMostUnstableCape, kLclOnly, kCape2d, kEffectiveLayer };
 
 // Lifts every column on the calling thread; cin and lfc may be null for kLclOnly.
 void lift_columns_current(const BenchColumns& columns, BenchCase which, double* cape, double* cin, double* lcl,

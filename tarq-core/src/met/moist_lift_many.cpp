@@ -1,24 +1,27 @@
 // moist_lift for many pressures on one adiabat, several at a time. Each lane does
-// exactly the IEEE operations of the scalar moist_lift, in the same order and
-// without fused multiply-adds, so the results are the same bit for bit; only
-// the branches become selects, and both Wobus polynomials are evaluated.
+// the IEEE operations of the scalar moist_lift, in the same order and without
+// fused multiply-adds; only the branches become selects, both Wobus
+// polynomials are evaluated, and the power (p/1000)^(Rd/cp) comes from
+// pow_many, within 1 ulp of std::pow (bit for bit in a build without SLEEF).
 #include <cmath>
 
 #include "met/thermo.h"
+#include "met/vector_math.h"
 #include "util/constants.h"
 
 namespace tarq::met {
 
 namespace {
 
-// Four lanes (one AVX register) with GCC, which only warns that the helpers'
-// 32-byte vectors pass differently with and without AVX (they are always
-// inlined, so nothing passes them); clang refuses that in the default clone,
-// so it gets two lanes (one SSE register). The results are the same.
+// Eight lanes (one AVX-512 register, two AVX ones) with GCC, which only warns
+// that the helpers' 64-byte vectors pass differently with and without AVX
+// (they are always inlined, so nothing passes them); clang refuses that in
+// the default clone, so it gets two lanes (one SSE register). Each lane's
+// result is independent of the others.
 #if defined(__clang__)
 constexpr std::size_t kLanes = 2;
 #else
-constexpr std::size_t kLanes = 4;
+constexpr std::size_t kLanes = 8;
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 using Lanes = double __attribute__((vector_size(kLanes * sizeof(double))));
@@ -55,15 +58,17 @@ constexpr int kMaxPasses = 7;
     return select(x <= 0.0, 15.13 / (low2 * low2), 29.93 / (high2 * high2) + 0.96 * x - 14.8);
 }
 
-// One block of up to kLanes pressures.
-[[gnu::target_clones("avx2", "default")]] void lift_block(const double* p_hpa, std::size_t count, double label_c,
-                                                          double wobus_label_c, double* out) noexcept {
+// One block of up to kLanes pressures, with r_out holding their powers
+// (p/1000)^(Rd/cp) on entry and the parcel temperatures on return.
+[[gnu::target_clones("avx512f", "avx2", "default")]] void lift_block(const double* p_hpa, std::size_t count,
+                                                                     double label_c, double wobus_label_c,
+                                                                     double* r_out) noexcept {
     Lanes p{};
     Lanes r{};
     for (std::size_t i = 0; i < kLanes; ++i) {
         // Spare lanes lift 500 hPa and are dropped.
         p[i] = i < count ? p_hpa[i] : 500.0;
-        r[i] = std::pow(p[i] / kReferencePressureHpa, ROCP);
+        r[i] = i < count ? r_out[i] : 0.8201;
     }
     Mask done = magnitude(p - kReferencePressureHpa) <= kTolerance;
     Lanes result = select(done, Lanes{} + label_c, Lanes{});
@@ -85,13 +90,15 @@ constexpr int kMaxPasses = 7;
         t1 = t2;
         e1 = e2;
     }
-    for (std::size_t i = 0; i < count; ++i) out[i] = result[i];
+    for (std::size_t i = 0; i < count; ++i) r_out[i] = result[i];
 }
 
 }  // namespace
 
 void moist_lift_many(std::span<const double> p_hpa, double label_c, double wobus_label_c,
                      std::span<double> out) noexcept {
+    for (std::size_t i = 0; i < p_hpa.size(); ++i) out[i] = p_hpa[i] / kReferencePressureHpa;
+    pow_many(out.first(p_hpa.size()), ROCP, out);
     for (std::size_t i = 0; i < p_hpa.size(); i += kLanes) {
         const std::size_t count = p_hpa.size() - i < kLanes ? p_hpa.size() - i : kLanes;
         lift_block(p_hpa.data() + i, count, label_c, wobus_label_c, out.data() + i);

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "met/thermo.h"
+#include "met/vector_math.h"
 #include "util/constants.h"
 
 namespace tarq::met {
@@ -79,26 +80,39 @@ std::size_t next_level_above(const Sounding& profile, std::size_t from, double p
 }
 
 // profile_at_pressure over one profile, with ln p of every entry computed
-// once instead of twice per call; the same values bit for bit.
+// once, side by side, instead of twice per call.
 class ProfileInterpolator {
 public:
     ProfileInterpolator(const Sounding& profile, std::vector<double>& ln_p) noexcept : profile_(profile) {
         ln_p.resize(profile.size());
-        for (std::size_t i = 0; i < profile.size(); ++i) ln_p[i] = std::log(profile.p_hpa[i]);
+        log_many(profile.p_hpa, ln_p);
         ln_p_ = ln_p;
+        for (std::size_t i = 0; i + 1 < profile.size(); ++i)
+            non_increasing_ = non_increasing_ && profile.p_hpa[i + 1] <= profile.p_hpa[i];
     }
 
     [[nodiscard]] ProfileValues at(double target_hpa) const noexcept {
+        std::size_t from = 0;
+        return at(target_hpa, std::log(target_hpa), from);
+    }
+
+    // The same for a target whose ln is given, searching from pair `from` on
+    // when the profile is non-increasing and the target lies below p[from]
+    // (no lower pair can bracket it then), from 0 otherwise; `from` becomes
+    // the pair found.
+    [[nodiscard]] ProfileValues at(double target_hpa, double ln_target, std::size_t& from) const noexcept {
         const auto& p = profile_.p_hpa;
         const auto& t = profile_.t_c;
         const auto& td = profile_.td_c;
         const std::size_t n = p.size();
-        for (std::size_t i = 0; i + 1 < n; ++i) {
+        const bool resume = non_increasing_ && from + 1 < n && target_hpa < p[from];
+        for (std::size_t i = resume ? from : 0; i + 1 < n; ++i) {
             if (!(p[i] >= target_hpa && target_hpa >= p[i + 1])) continue;
+            from = i;
             if (p[i + 1] == p[i]) return {t[i], td[i]};
             const double a = ln_p_[i];
             const double b = ln_p_[i + 1];
-            const double f = (std::log(target_hpa) - a) / (b - a);
+            const double f = (ln_target - a) / (b - a);
             return {t[i] + (t[i + 1] - t[i]) * f, td[i] + (td[i + 1] - td[i]) * f};
         }
         return {t[n - 1], td[n - 1]};
@@ -107,6 +121,7 @@ public:
 private:
     const Sounding& profile_;
     std::span<const double> ln_p_;
+    bool non_increasing_ = true;
 };
 
 Sounding extended_profile(const Sounding& column, Parcel& start, ParcelScratch& scratch) noexcept {
@@ -315,13 +330,20 @@ ParcelResult lift_parcel(const Sounding& column, Parcel start, ParcelKind kind, 
         pb = pt;
     }
     adiabat.lift(layers.pm_hpa, layers.tp_c);
-    for (std::size_t i = 0; i < layers.pm_hpa.size(); ++i) {
+    const std::size_t count = layers.pm_hpa.size();
+    layers.ln_pm.resize(count);
+    layers.ln_ratio.resize(count);
+    log_many(layers.pm_hpa, layers.ln_pm);
+    for (std::size_t i = 0; i < count; ++i) layers.ln_ratio[i] = layers.p1_hpa[i] / layers.p2_hpa[i];
+    log_many(layers.ln_ratio, layers.ln_ratio);
+    std::size_t pair = 0;
+    for (std::size_t i = 0; i < count; ++i) {
         const double pm = layers.pm_hpa[i];
-        const ProfileValues env = environment.at(pm);
+        const ProfileValues env = environment.at(pm, layers.ln_pm[i], pair);
         const double d_area = kRdParcel *
                               (MoistAdiabat::saturated_virtual_temp(pm, layers.tp_c[i]) -
                                env_virtual_temp_c(pm, env.t_c, env.td_c)) *
-                              std::log(layers.p1_hpa[i] / layers.p2_hpa[i]);
+                              layers.ln_ratio[i];
         if (d_area > 0.0) {
             cape += d_area;
         } else {

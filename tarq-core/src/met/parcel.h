@@ -86,12 +86,15 @@ struct ColumnFields {
 };
 
 // The sub-layers of lift_parcel's ascent above the LCL: their bounds, their
-// midpoints and the parcel temperature there.
+// midpoints, the parcel temperature there, ln of the midpoints and ln of
+// p1/p2, each computed for all sub-layers at once.
 struct SubLayers {
     std::vector<double> p1_hpa;
     std::vector<double> p2_hpa;
     std::vector<double> pm_hpa;
     std::vector<double> tp_c;
+    std::vector<double> ln_pm;
+    std::vector<double> ln_ratio;
 
     void clear() noexcept {
         p1_hpa.clear();

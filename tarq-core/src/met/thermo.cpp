@@ -20,35 +20,8 @@ double pow4(double x) noexcept {
 
 }  // namespace
 
-double vapor_pressure(double t_c) noexcept {
-    const double t = t_c;
-    const double pol =
-        0.99999683 +
-        t * (-0.009082695 +
-             t * (7.8736169e-5 +
-                  t * (-6.111796e-7 +
-                       t * (4.388418e-9 +
-                            t * (-2.988388e-11 +
-                                 t * (2.1874425e-13 +
-                                      t * (-1.789232e-15 + t * (1.1112018e-17 + t * (-3.0994571e-20)))))))));
-    const double pol2 = pol * pol;
-    const double pol4 = pol2 * pol2;
-    return kPolynomialE0Hpa / (pol4 * pol4);
-}
-
 double vapor_pressure_exp(double t_c) noexcept {
     return kMagnusE0Hpa * std::exp(kMagnusA * t_c / (t_c + kMagnusBC));
-}
-
-double mixing_ratio_gkg(double p_hpa, double t_c) noexcept {
-    const double x = 0.02 * (t_c - 12.5 + 7500.0 / p_hpa);
-    const double enhancement = 1.0 + 4.5e-6 * p_hpa + 0.0014 * (x * x);
-    const double e_hpa = enhancement * vapor_pressure(t_c);
-    return kMixingRatioFactorGkg * e_hpa / (p_hpa - e_hpa);
-}
-
-double virtual_temp_c(double t_c, double w_gkg) noexcept {
-    return (t_c + kKelvinOffset) * (1.0 + kVirtualFactor * w_gkg / 1000.0) - kKelvinOffset;
 }
 
 double virtual_temperature_k(double t_k, double q_kgkg) noexcept {

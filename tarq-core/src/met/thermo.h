@@ -2,9 +2,12 @@
 // Scalar thermodynamic functions. Units: pressure hPa, temperature and dewpoint
 // °C, mixing ratio g/kg where the name ends in _gkg, else kg/kg. Pure,
 // allocation-free and reentrant; missing values (NaN) propagate except where a
-// floor or clamp is documented.
+// floor or clamp is documented. The few the parcel kernel evaluates at every
+// sub-layer are defined here, inline.
 
 #include <span>
+
+#include "util/constants.h"
 
 namespace tarq::met {
 
@@ -20,17 +23,38 @@ struct ProfileValues {
 
 // Saturation vapour pressure over water (hPa); 8th-power polynomial of the
 // NSHARP "vappres".
-[[nodiscard]] double vapor_pressure(double t_c) noexcept;
+[[nodiscard]] inline double vapor_pressure(double t_c) noexcept {
+    const double t = t_c;
+    const double pol =
+        0.99999683 +
+        t * (-0.009082695 +
+             t * (7.8736169e-5 +
+                  t * (-6.111796e-7 +
+                       t * (4.388418e-9 +
+                            t * (-2.988388e-11 +
+                                 t * (2.1874425e-13 +
+                                      t * (-1.789232e-15 + t * (1.1112018e-17 + t * (-3.0994571e-20)))))))));
+    const double pol2 = pol * pol;
+    const double pol4 = pol2 * pol2;
+    return kPolynomialE0Hpa / (pol4 * pol4);
+}
 
 // Saturation vapour pressure over water (hPa); Bolton (1980), eq. 10.
 [[nodiscard]] double vapor_pressure_exp(double t_c) noexcept;
 
 // Mixing ratio (g/kg) of air saturated at t_c (pass a dewpoint for the actual
 // mixing ratio), with the enhancement factor of NSHARP "mixratio".
-[[nodiscard]] double mixing_ratio_gkg(double p_hpa, double t_c) noexcept;
+[[nodiscard]] inline double mixing_ratio_gkg(double p_hpa, double t_c) noexcept {
+    const double x = 0.02 * (t_c - 12.5 + 7500.0 / p_hpa);
+    const double enhancement = 1.0 + 4.5e-6 * p_hpa + 0.0014 * (x * x);
+    const double e_hpa = enhancement * vapor_pressure(t_c);
+    return kMixingRatioFactorGkg * e_hpa / (p_hpa - e_hpa);
+}
 
 // Virtual temperature (°C) of air at t_c with mixing ratio w_gkg.
-[[nodiscard]] double virtual_temp_c(double t_c, double w_gkg) noexcept;
+[[nodiscard]] inline double virtual_temp_c(double t_c, double w_gkg) noexcept {
+    return (t_c + kKelvinOffset) * (1.0 + kVirtualFactor * w_gkg / 1000.0) - kKelvinOffset;
+}
 
 // Virtual temperature (K) from kg/kg moisture; a negative or missing mixing
 // ratio counts as dry air.
@@ -58,8 +82,9 @@ struct ProfileValues {
 // parcel to many pressures; the same value bit for bit.
 [[nodiscard]] double moist_lift(double p_hpa, double label_c, double wobus_label_c) noexcept;
 
-// out[i] = moist_lift(p_hpa[i], label_c, wobus_label_c) for every i, bit for
-// bit, with several pressures iterated side by side; out holds p_hpa.size().
+// out[i] = moist_lift(p_hpa[i], label_c, wobus_label_c) for every i, with
+// several pressures iterated side by side and the power of each pressure
+// from pow_many (vector_math.h); out holds p_hpa.size().
 void moist_lift_many(std::span<const double> p_hpa, double label_c, double wobus_label_c,
                      std::span<double> out) noexcept;
 
