@@ -26,8 +26,16 @@ Result<ExtendedColumnInputs> load_model_level_winds(const TarqFile& file, std::s
     TARQ_TRY(RotationFields rotation, rotation_fields(file, t));
     TARQ_TRY(GridField z_agl, height_agl(file, t));
     TARQ_TRY(Field winds, cached_field(file.cache, cache_key("earth_uv_", t), t, [&]() -> Result<std::vector<double>> {
-        WindFields earth = rotate_to_earth(u, v, rotation, ncol);
-        return join_parts({&earth.u, &earth.v});
+        // rotate_to_earth, into one buffer: u of every point, then v.
+        const std::size_t n = u.size();
+        std::vector<double> uv(2 * n);
+        for_each_point(n, [&](std::size_t i) {
+            const std::size_t k = i % ncol;
+            const met::Wind earth = met::earth_relative(u[i], v[i], rotation.sin_alpha[k], rotation.cos_alpha[k]);
+            uv[i] = earth.u;
+            uv[n + i] = earth.v;
+        });
+        return uv;
     }));
     return ExtendedColumnInputs{std::move(rotation), std::move(winds), std::move(z_agl), {}, file.nz, ncol};
 }
