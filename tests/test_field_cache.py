@@ -55,9 +55,10 @@ def test_automatic_budget_keeps_a_time_loop_flat_and_reuses_one_time(path):
         f.getvar("sbcape", t)
         held.append(f._cached_bytes)
     assert max(held) <= f.cache_budget
-    # Every base field sbcape uses at the latest time is still cached (the
-    # eight 3-D fields and the terrain), so a repeated request computes nothing.
-    one_time = 8 * FIELD_BYTES + NX * NY * 8
+    # Every field sbcape uses at the latest time is still cached (the eight
+    # 3-D base fields and QVAPOR; the terrain, PSFC, T2, Q2 and the four parcel
+    # results), so a repeated request computes nothing.
+    one_time = 9 * FIELD_BYTES + 8 * NX * NY * 8
     f.cache_budget = one_time
     assert f._cached_bytes == one_time
     f.getvar("sbcape", NT - 1)

@@ -125,6 +125,14 @@ def test_lazy_result_has_one_task_per_file_time_and_matches_eager(paths):
     np.testing.assert_array_equal(merged.compute(scheduler="sync").values, one_time_at_a_time(paths, "t2"))
 
 
+def test_the_variables_of_one_file_time_share_one_task(paths):
+    lazy = txr.open_dataset(paths, ["mlcape", "slp", "srh1"], chunks={"Time": 1})
+    graph = dict(lazy.__dask_graph__())
+    calls = [repr(task) for task in graph.values()]
+    assert sum("_compute_blocks" in c for c in calls) == 6
+    assert not any("_compute_block " in c for c in calls)  # no task of one variable alone
+
+
 def test_distributed_cluster_equals_eager(paths):
     distributed = pytest.importorskip("distributed")
     names = ["sbcape", "slp"]

@@ -31,7 +31,7 @@ PyObject* module_getvar(PyObject*, PyObject* args, PyObject* kwargs) {
                          Py_TYPE(file)->tp_name);
             return nullptr;
         }
-        return getvar_on(*reinterpret_cast<TarqFileObject*>(file)->record, values);
+        return getvar_on(reinterpret_cast<TarqFileObject*>(file)->record, values);
     });
 }
 

@@ -10,6 +10,7 @@
 #include "file/window.h"
 #include "py_ref.h"
 #include "to_numpy.h"
+#include "without_gil.h"
 
 namespace tarq::py {
 
@@ -18,6 +19,9 @@ namespace {
 TarqFileObject* as_file(PyObject* self) { return reinterpret_cast<TarqFileObject*>(self); }
 
 const TarqFile& record_of(PyObject* self) { return *as_file(self)->record; }
+
+// The record a computation holds on to while the lock is released.
+std::shared_ptr<const TarqFile> shared_record(PyObject* self) { return as_file(self)->record; }
 
 PyObject* path_string(const TarqFile& file) {
     return PyUnicode_DecodeFSDefaultAndSize(file.path.data(), static_cast<Py_ssize_t>(file.path.size()));
@@ -47,7 +51,7 @@ std::optional<std::string> path_argument(PyObject* args, PyObject* kwargs) {
 
 // The opened file, or null with OSError set.
 std::unique_ptr<TarqFile> open_or_raise(std::string_view path) {
-    auto record = open_tarq_file(path);
+    auto record = without_gil([&] { return open_tarq_file(path); });
     if (!record) {
         raise_error(record.error());
         return nullptr;
@@ -179,7 +183,8 @@ PyGetSetDef g_properties[] = {
 
 PyObject* tarq_file_times(PyObject* self, PyObject*) {
     return guard_entry([&]() -> PyObject* {
-        auto times = read_times(record_of(self));
+        const auto file = shared_record(self);
+        auto times = without_gil([&] { return read_times(*file); });
         if (!times) return raise_error(times.error());
         PyRef list(PyList_New(static_cast<Py_ssize_t>(times->size())));
         if (!list) return nullptr;
@@ -199,7 +204,7 @@ PyObject* tarq_file_getvar(PyObject* self, PyObject* args, PyObject* kwargs) {
     return guard_entry([&]() -> PyObject* {
         GetvarArguments values{};
         if (!g_getvar_signature.bind(args, kwargs, nullptr, values)) return nullptr;
-        return getvar_on(record_of(self), values);
+        return getvar_on(shared_record(self), values);
     });
 }
 
@@ -276,10 +281,11 @@ PyTypeObject* tarq_file_type() noexcept { return &g_tarq_file_type; }
 
 bool ready_tarq_file_type() noexcept { return PyType_Ready(&g_tarq_file_type) == 0; }
 
-PyObject* getvar_on(const TarqFile& file, const GetvarArguments& arguments) {
+PyObject* getvar_on(std::shared_ptr<const TarqFile> file, const GetvarArguments& arguments) {
     auto request = convert_getvar_arguments(arguments);
     if (!request) return nullptr;
-    auto output = compute_variable(file, request->name, request->timeidx, request->options);
+    auto output =
+        without_gil([&] { return compute_variable(*file, request->name, request->timeidx, request->options); });
     if (!output) return raise_error(output.error());
     return to_numpy(std::move(*output));
 }

@@ -13,14 +13,17 @@ namespace tarq::py {
 
 struct TarqFileObject {
     PyObject_HEAD
-    std::unique_ptr<TarqFile> record;
+    // Shared with any computation under way, which keeps the file it started
+    // on open when another thread reopens this object meanwhile.
+    std::shared_ptr<TarqFile> record;
     bool initialised;  // __init__ has run once (zeroed by tp_alloc)
 };
 
 PyTypeObject* tarq_file_type() noexcept;
 bool ready_tarq_file_type() noexcept;
 
-// getvar on an open file: converts the bound arguments and computes the variable.
-PyObject* getvar_on(const TarqFile& file, const GetvarArguments& arguments);
+// getvar on an open file: converts the bound arguments and computes the
+// variable with the interpreter lock released.
+PyObject* getvar_on(std::shared_ptr<const TarqFile> file, const GetvarArguments& arguments);
 
 }  // namespace tarq::py

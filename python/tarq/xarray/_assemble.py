@@ -3,6 +3,7 @@ the public entry points."""
 
 from __future__ import annotations
 
+import operator
 import os
 import sys
 import time
@@ -10,7 +11,7 @@ from typing import TYPE_CHECKING, Any, Mapping, Sequence
 
 import numpy as np
 
-from tarq.xarray._blocks import _Block, _compute_block
+from tarq.xarray._blocks import _Block, _compute_block, _compute_blocks
 from tarq.xarray._files import PathArg, _FileInfo, _prepare, _Request, _TimeEntry
 from tarq.xarray._levels import VERTICALS
 from tarq.xarray._variables import _plan, _Plan, _time_position
@@ -82,7 +83,34 @@ def _lazy(blocks: list[_Block], plan: _Plan, token: str):
     return da.Array(hlg, key, chunks, dtype=np.float64, meta=np.empty((0,) * len(chunks), dtype=np.float64))
 
 
-def _token(infos: list[_FileInfo], entries: list[_TimeEntry], plan: _Plan, window: Any) -> str:
+def _lazy_shared(request: _Request, plans: list[_Plan]) -> list:
+    """Lazy arrays of several variables whose graphs share one task per file
+    time: it computes every variable there, and each array takes its own part."""
+    import dask.array as da
+    from dask.highlevelgraph import HighLevelGraph
+
+    per_time = [tuple(_Block(request.infos[e.file].path, e.index, plan, request.window) for plan in plans)
+                for e in request.entries]
+    shared = f"tarq-times-{_token(request.infos, request.entries, tuple(plans), request.window)}"
+    shared_graph = {(shared, i): (_compute_blocks, blocks) for i, blocks in enumerate(per_time)}
+    arrays = []
+    for k, plan in enumerate(plans):
+        axis = _time_position(plan)
+        key = f"tarq-{plan.name}-{k}-{shared[len('tarq-times-'):]}"
+        graph = {}
+        for i in range(len(per_time)):
+            index = [0] * (len(plan.shape) + 1)
+            index[axis] = i
+            graph[(key, *index)] = (operator.getitem, (shared, i), k)
+        chunks = tuple((n,) for n in plan.shape)
+        chunks = chunks[:axis] + ((1,) * len(per_time),) + chunks[axis:]
+        hlg = HighLevelGraph({shared: shared_graph, key: graph}, {shared: set(), key: {shared}})
+        arrays.append(da.Array(hlg, key, chunks, dtype=np.float64,
+                               meta=np.empty((0,) * len(chunks), dtype=np.float64)))
+    return arrays
+
+
+def _token(infos: list[_FileInfo], entries: list[_TimeEntry], plan: Any, window: Any) -> str:
     from dask.base import tokenize
 
     stamps = [(info.path, os.stat(info.path).st_mtime_ns) for info in infos]
@@ -121,9 +149,12 @@ def _attributes(request: _Request, plan: _Plan) -> dict[str, Any]:
     return attrs
 
 
-def _data_array(request: _Request, plan: _Plan, chunks: Mapping[str, int] | None, xr) -> "xr.DataArray":
+def _data_array(request: _Request, plan: _Plan, chunks: Mapping[str, int] | None, xr,
+                lazy: Any = None) -> "xr.DataArray":
     blocks = [_Block(request.infos[e.file].path, e.index, plan, request.window) for e in request.entries]
-    if chunks is None:
+    if lazy is not None:
+        data = lazy
+    elif chunks is None:
         data = _eager(blocks, plan)
     else:
         data = _lazy(blocks, plan, _token(request.infos, request.entries, plan, request.window))
@@ -179,7 +210,9 @@ def open_dataset(paths: PathArg, names: Sequence[str], times: Any = None, levels
 
     With levels, the variables on model levels are interpolated and the others
     are kept as they are. Every name is checked before anything is computed;
-    region and bbox choose a part of the grid as for `open_getvar`.
+    region and bbox choose a part of the grid as for `open_getvar`. With
+    chunks, one task per file time computes all the variables there, so that
+    they share that time's decoded and derived fields.
     """
     xr = _xarray()
     _check_chunks(chunks)
@@ -189,4 +222,5 @@ def open_dataset(paths: PathArg, names: Sequence[str], times: Any = None, levels
     plans = [_plan(request, n, options, need_levels=False) for n in names]
     if request.levels is not None and all(p.levels is None for p in plans):
         raise ValueError(f"levels need a variable on model levels; none of {list(names)} is")
-    return xr.Dataset({plan.name: _data_array(request, plan, chunks, xr) for plan in plans})
+    lazy = _lazy_shared(request, plans) if chunks is not None else [None] * len(plans)
+    return xr.Dataset({plan.name: _data_array(request, plan, chunks, xr, data) for plan, data in zip(plans, lazy)})

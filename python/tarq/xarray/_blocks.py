@@ -1,5 +1,5 @@
-"""Computing one block: one variable at one time of one file, in whichever
-process the scheduler runs it."""
+"""Computing one block: one variable at one time of one file, or all the
+variables of one time together, in whichever process the scheduler runs it."""
 
 from __future__ import annotations
 
@@ -74,3 +74,9 @@ def _compute_block(block: _Block) -> np.ndarray:
         raise ValueError(f"{block.path}: {plan.name} at time index {block.index} has shape {data.shape}, "
                          f"expected {plan.shape}")
     return np.expand_dims(data, _time_position(plan))
+
+
+def _compute_blocks(blocks: tuple[_Block, ...]) -> tuple[np.ndarray, ...]:
+    """The blocks of one time of one file, one after the other in one task, so
+    that the variables share the file's decoded and derived fields there."""
+    return tuple(_compute_block(block) for block in blocks)

@@ -80,8 +80,8 @@ ParcelKind kind_or(const ComputeOptions& options, std::string_view fallback) {
 
 }  // namespace
 
-Result<CapeFields> cape_core(const TarqFile& file, std::size_t t, ParcelKind kind, std::optional<double> top_m,
-                             double lake_interp) {
+Result<CapeFields> lift_cape_fields(const TarqFile& file, std::size_t t, ParcelKind kind, std::optional<double> top_m,
+                                    double lake_interp) {
     TARQ_TRY(const ColumnInputs columns, load_columns(file, t));
     TARQ_TRY(const SurfaceInputs surface, load_surface(file, t, lake_interp));
     const std::size_t ncol = columns.ncol;

@@ -22,7 +22,13 @@ struct CapeFields {
 
 // Lifts the parcel of the given kind, started from the 2-m air (T2 and Q2
 // lake-filled when lake_interp > 0), in every column, up to top_m when given.
+// The four fields are kept in the record's FieldCache under every one of
+// these choices, so the CAPE rows and the composites of one time lift once.
 [[nodiscard]] Result<CapeFields> cape_core(const TarqFile& file, std::size_t t, met::ParcelKind kind,
                                            std::optional<double> top_m, double lake_interp);
+
+// cape_core without the cache.
+[[nodiscard]] Result<CapeFields> lift_cape_fields(const TarqFile& file, std::size_t t, met::ParcelKind kind,
+                                                  std::optional<double> top_m, double lake_interp);
 
 }  // namespace tarq

@@ -1,7 +1,9 @@
 #pragma once
 // Layer-wind and helicity fields of one time that the composite family builds
 // on, each [ny][nx] (column index j*nx + i). The errors are those of the field
-// reads, in the order each driver reads its fields.
+// reads, in the order each driver reads its fields. Each result is kept in
+// the record's FieldCache under the options that made it, so that the rows
+// and composites of one time compute it once.
 
 #include <cstddef>
 #include <optional>
@@ -47,5 +49,15 @@ struct StormMotionFields {
 // SINALPHA, COSALPHA, height_agl, pressure_hpa, temperature_c, QVAPOR, U10, V10.
 [[nodiscard]] Result<std::vector<double>> effective_srh_field(const TarqFile& file, std::size_t t,
                                                               const StormMotionOption& storm_motion);
+
+// The four above without the cache.
+[[nodiscard]] Result<std::vector<double>> bulk_shear_uncached(const TarqFile& file, std::size_t t, double bottom_m,
+                                                              double top_m);
+[[nodiscard]] Result<StormMotionFields> bunkers_uncached(const TarqFile& file, std::size_t t);
+[[nodiscard]] Result<std::vector<double>> fixed_depth_srh_uncached(const TarqFile& file, std::size_t t,
+                                                                   double depth_m,
+                                                                   const StormMotionOption& storm_motion);
+[[nodiscard]] Result<std::vector<double>> effective_srh_uncached(const TarqFile& file, std::size_t t,
+                                                                 const StormMotionOption& storm_motion);
 
 }  // namespace tarq

@@ -52,7 +52,8 @@ struct EffectiveScratch {
 
 }  // namespace
 
-Result<std::vector<double>> bulk_shear_field(const TarqFile& file, std::size_t t, double bottom_m, double top_m) {
+Result<std::vector<double>> bulk_shear_uncached(const TarqFile& file, std::size_t t, double bottom_m,
+                                                double top_m) {
     TARQ_TRY(const auto u, u_mass(file, t));
     TARQ_TRY(const auto v, v_mass(file, t));
     TARQ_TRY(const auto z, height_agl(file, t));
@@ -68,7 +69,7 @@ Result<std::vector<double>> bulk_shear_field(const TarqFile& file, std::size_t t
     return out;
 }
 
-Result<StormMotionFields> bunkers_fields(const TarqFile& file, std::size_t t) {
+Result<StormMotionFields> bunkers_uncached(const TarqFile& file, std::size_t t) {
     TARQ_TRY(const ExtendedColumnInputs in, load_extended_columns(file, t));
     const std::size_t ncol = in.ncol;
     StormMotionFields out;
@@ -88,8 +89,8 @@ Result<StormMotionFields> bunkers_fields(const TarqFile& file, std::size_t t) {
     return out;
 }
 
-Result<std::vector<double>> fixed_depth_srh(const TarqFile& file, std::size_t t, double depth_m,
-                                            const StormMotionOption& storm_motion) {
+Result<std::vector<double>> fixed_depth_srh_uncached(const TarqFile& file, std::size_t t, double depth_m,
+                                                     const StormMotionOption& storm_motion) {
     TARQ_TRY(const ExtendedColumnInputs in, load_extended_columns(file, t));
     std::vector<double> out(in.ncol, 0.0);
     for_each_column<ExtendedColumn>(in.ncol, [&](std::size_t col, ExtendedColumn& column) {
@@ -105,8 +106,8 @@ Result<std::vector<double>> fixed_depth_srh(const TarqFile& file, std::size_t t,
     return out;
 }
 
-Result<std::vector<double>> effective_srh_field(const TarqFile& file, std::size_t t,
-                                                const StormMotionOption& storm_motion) {
+Result<std::vector<double>> effective_srh_uncached(const TarqFile& file, std::size_t t,
+                                                   const StormMotionOption& storm_motion) {
     TARQ_TRY(ExtendedColumnInputs in, load_model_level_winds(file, t));
     TARQ_TRY(const auto p_hpa, pressure_hpa(file, t));
     TARQ_TRY(const auto t_c, temperature_c(file, t));

@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "file/field.h"
 #include "file/grid_field.h"
 #include "file/rotation.h"
 #include "file/tarq_file.h"
@@ -32,9 +33,11 @@ struct WindFields {
 
 // The fields extended columns are built from, for one time: earth-relative
 // model-level winds and heights [nz][ny][nx], earth-relative 10-m winds [ny][nx].
+// The model-level winds are u of every point then v, as kept in the record's
+// FieldCache: every helicity and storm-motion row of a time rotates them once.
 struct ExtendedColumnInputs {
     RotationFields rotation;
-    WindFields winds;
+    Field winds;
     GridField z_agl;
     WindFields winds10;
     std::size_t nz = 0;

@@ -79,8 +79,8 @@ Result<GridField> filled_two_metre_field(const TarqFile& file, ModelVariable var
 Result<GridField> pressure(const TarqFile& file, std::size_t t) {
     return on_grid(file, "pressure", t, Grid::Volume,
                    cached_field(file.cache, cache_key("pressure_", t), t, [&]() -> Result<Values> {
-                       auto [p_read, pb_read] = run_concurrently([&] { return read_var(file, "P", t); },
-                                                                 [&] { return read_var(file, "PB", t); });
+                       auto [p_read, pb_read] = run_concurrently([&] { return read_var_once(file, "P", t); },
+                                                                 [&] { return read_var_once(file, "PB", t); });
                        if (auto error = first_error(p_read, pb_read)) return std::unexpected(*error);
                        return combine(*p_read, *pb_read, [](double a, double b) { return a + b; });
                    }));
@@ -97,7 +97,7 @@ Result<GridField> pressure_hpa(const TarqFile& file, std::size_t t) {
 Result<GridField> theta(const TarqFile& file, std::size_t t) {
     return on_grid(file, "theta", t, Grid::Volume,
                    cached_field(file.cache, cache_key("theta_", t), t, [&]() -> Result<Values> {
-                       TARQ_TRY(const GridField perturbation, read_var(file, "T", t));
+                       TARQ_TRY(const GridField perturbation, read_var_once(file, "T", t));
                        return map(perturbation, [](double th) { return th + kThetaOffsetK; });
                    }));
 }
@@ -125,8 +125,8 @@ Result<GridField> temperature_c(const TarqFile& file, std::size_t t) {
 Result<GridField> geopotential(const TarqFile& file, std::size_t t) {
     return on_grid(file, "geopotential", t, Grid::Volume,
                    cached_field(file.cache, cache_key("geopt_", t), t, [&]() -> Result<Values> {
-                       auto [ph_read, phb_read] = run_concurrently([&] { return read_var(file, "PH", t); },
-                                                                   [&] { return read_var(file, "PHB", t); });
+                       auto [ph_read, phb_read] = run_concurrently([&] { return read_var_once(file, "PH", t); },
+                                                                   [&] { return read_var_once(file, "PHB", t); });
                        if (auto error = first_error(ph_read, phb_read)) return std::unexpected(*error);
                        const Values full = combine(*ph_read, *phb_read, [](double a, double b) { return a + b; });
                        return destagger_z(full, file.nz_stag, file.ny, file.nx);
@@ -144,7 +144,7 @@ Result<GridField> height_msl(const TarqFile& file, std::size_t t) {
 Result<GridField> terrain(const TarqFile& file, std::size_t t) {
     return on_grid(file, "HGT", t, Grid::Plane,
                    cached_field(file.cache, cache_key("terrain_", t), t, [&]() -> Result<Values> {
-                       TARQ_TRY(const GridField hgt, read_var(file, "HGT", t));
+                       TARQ_TRY(const GridField hgt, read_var_once(file, "HGT", t));
                        return hgt.to_vector();
                    }));
 }
@@ -167,7 +167,7 @@ Result<GridField> height_agl(const TarqFile& file, std::size_t t) {
 Result<GridField> u_mass(const TarqFile& file, std::size_t t) {
     return on_grid(file, "u_mass", t, Grid::Volume,
                    cached_field(file.cache, cache_key("u_destag_", t), t, [&]() -> Result<Values> {
-                       TARQ_TRY(const GridField u, read_var(file, "U", t));
+                       TARQ_TRY(const GridField u, read_var_once(file, "U", t));
                        return destagger_x(u, file.nz, file.ny, file.nx_stag);
                    }));
 }
@@ -175,7 +175,7 @@ Result<GridField> u_mass(const TarqFile& file, std::size_t t) {
 Result<GridField> v_mass(const TarqFile& file, std::size_t t) {
     return on_grid(file, "v_mass", t, Grid::Volume,
                    cached_field(file.cache, cache_key("v_destag_", t), t, [&]() -> Result<Values> {
-                       TARQ_TRY(const GridField v, read_var(file, "V", t));
+                       TARQ_TRY(const GridField v, read_var_once(file, "V", t));
                        return destagger_y(v, file.nz, file.ny_stag, file.nx);
                    }));
 }
@@ -183,7 +183,7 @@ Result<GridField> v_mass(const TarqFile& file, std::size_t t) {
 Result<GridField> w_mass(const TarqFile& file, std::size_t t) {
     return on_grid(file, "w_mass", t, Grid::Volume,
                    cached_field(file.cache, cache_key("w_destag_", t), t, [&]() -> Result<Values> {
-                       TARQ_TRY(const GridField w, read_var(file, "W", t));
+                       TARQ_TRY(const GridField w, read_var_once(file, "W", t));
                        return destagger_z(w, file.nz_stag, file.ny, file.nx);
                    }));
 }
@@ -191,7 +191,7 @@ Result<GridField> w_mass(const TarqFile& file, std::size_t t) {
 Result<std::vector<std::uint8_t>> lake_mask(const TarqFile& file, std::size_t t, double area_km2) {
     const std::string key = lake_mask_key(t, area_km2);
     TARQ_TRY(const Field stored, cached_field(file.cache, key, t, [&]() -> Result<Values> {
-        TARQ_TRY(const GridField lu, read_var(file, "LU_INDEX", t));
+        TARQ_TRY(const GridField lu, read_var_once(file, "LU_INDEX", t));
         const auto limit = lake_cell_limit(area_km2, file.dx, file.dy);
         const auto mask = small_water_bodies(lu, file.ny, file.nx, limit);
         return Values(mask.begin(), mask.end());

@@ -26,7 +26,13 @@ namespace tarq {
 // rewritten without a time dimension). A packed variable (scale_factor,
 // add_offset) is unpacked. The variable must hold exactly one time of its
 // grid, else DimMismatch.
+// The decoded values are kept in the record's FieldCache, so rows of one time
+// that read the same variable decode it once.
 [[nodiscard]] Result<GridField> read_var(const TarqFile& file, ModelVariable variable, std::size_t t);
+
+// read_var without the cache, for the inputs a cached base field is made from
+// and read by nothing else: caching them too would hold the same data twice.
+[[nodiscard]] Result<GridField> read_var_once(const TarqFile& file, ModelVariable variable, std::size_t t);
 
 // A model variable a file may lack (the hydrometeors of simpler microphysics,
 // MAPFAC_M): nothing where it cannot be read for any reason but one. A field

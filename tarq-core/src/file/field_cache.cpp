@@ -1,6 +1,8 @@
 #include "file/field_cache.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstddef>
 #include <iterator>
 #include <limits>
 
@@ -138,6 +140,31 @@ std::size_t FieldCache::size() const {
 
 std::string cache_key(std::string_view prefix, std::size_t t) {
     return std::string(prefix) + std::to_string(t);
+}
+
+std::string key_number(double value) {
+    char digits[64];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    return std::string(digits, end);
+}
+
+std::vector<std::vector<double>> split_parts(const Field& joined, std::size_t parts) {
+    const std::size_t n = parts == 0 ? 0 : joined.size() / parts;
+    std::vector<std::vector<double>> out(parts);
+    for (std::size_t k = 0; k < parts; ++k) {
+        out[k].assign(joined.begin() + static_cast<std::ptrdiff_t>(k * n),
+                      joined.begin() + static_cast<std::ptrdiff_t>((k + 1) * n));
+    }
+    return out;
+}
+
+std::vector<double> join_parts(std::initializer_list<const std::vector<double>*> parts) {
+    std::size_t total = 0;
+    for (const auto* part : parts) total += part->size();
+    std::vector<double> out;
+    out.reserve(total);
+    for (const auto* part : parts) out.insert(out.end(), part->begin(), part->end());
+    return out;
 }
 
 }  // namespace tarq

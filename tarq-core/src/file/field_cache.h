@@ -10,6 +10,7 @@
 // a base field).
 
 #include <condition_variable>
+#include <initializer_list>
 #include <cstddef>
 #include <memory>
 #include <list>
@@ -103,6 +104,17 @@ private:
 
 // Key of a cached field: prefix then the time index in decimal ("pressure_3").
 [[nodiscard]] std::string cache_key(std::string_view prefix, std::size_t t);
+
+// An option value in a key: the shortest digits that read back as the same
+// double ("nan", "-0" and "0" apart), so no two values share a key.
+[[nodiscard]] std::string key_number(double value);
+
+// Splits a cached field of `parts` equal parts laid end to end into vectors
+// of their own (results that go out or are changed in place).
+[[nodiscard]] std::vector<std::vector<double>> split_parts(const Field& joined, std::size_t parts);
+
+// Joins equal-length parts end to end, the form split_parts takes apart.
+[[nodiscard]] std::vector<double> join_parts(std::initializer_list<const std::vector<double>*> parts);
 
 // Returns the cached field under key, or computes it with compute() (no lock
 // held, so compute may call other cached accessors), caches it on success and

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "file/accessors.h"
+#include "file/field_cache.h"
 #include "file/model_grids.h"
 #include "file/packing.h"
 #include "file/sizes.h"
@@ -84,6 +85,15 @@ Result<StoredField> read_stored(const TarqFile& file, std::string_view name, std
 }
 
 Result<GridField> read_var(const TarqFile& file, ModelVariable variable, std::size_t t) {
+    const std::string key = cache_key("stored_" + std::string(variable.name) + "_", t);
+    TARQ_TRY(Field values, cached_field(file.cache, key, t, [&]() -> Result<std::vector<double>> {
+        TARQ_TRY(StoredField stored, read_stored(file, variable.name, t));
+        return std::move(stored.values);
+    }));
+    return GridField::checked(file, variable.name, t, std::move(values), variable.grid);
+}
+
+Result<GridField> read_var_once(const TarqFile& file, ModelVariable variable, std::size_t t) {
     TARQ_TRY(StoredField stored, read_stored(file, variable.name, t));
     return GridField::checked(file, variable.name, t, Field(std::move(stored.values)), variable.grid);
 }
