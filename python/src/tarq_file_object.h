@@ -20,6 +20,9 @@ struct TarqFileObject {
 PyTypeObject* tarq_file_type() noexcept;
 bool ready_tarq_file_type() noexcept;
 
+// _tarq._reopen, which unpickles a TarqFile.
+PyMethodDef reopen_method() noexcept;
+
 // getvar on an open file: converts the bound arguments and computes the variable.
 PyObject* getvar_on(const TarqFile& file, const GetvarArguments& arguments);
 
