@@ -89,7 +89,7 @@ def _sample(n: int) -> np.ndarray:
     return np.unique(np.linspace(0, n - 1, min(n, 8)).round().astype(int))
 
 
-@dataclass(frozen=True)
+@dataclass(frozen=True, eq=False)
 class Projection:
     """The map projection of a model file's grid of mass points.
 
