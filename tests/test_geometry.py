@@ -46,6 +46,7 @@ def test_crs_and_coordinates_match_pyproj(grid):
     xx, yy = np.meshgrid(proj.x, proj.y)
     if name == "latlon":
         assert proj.cf["grid_mapping_name"] == "latitude_longitude"
+        assert proj.x[1] - proj.x[0] == pytest.approx(np.rad2deg(DX / 6370000.0), rel=1e-12)
         glat, glon = yy, xx
     else:
         assert proj.x[1] - proj.x[0] == DX and proj.y[1] - proj.y[0] == DX

@@ -24,9 +24,10 @@ LAMBERT, POLAR_STEREOGRAPHIC, MERCATOR, LAT_LON = 1, 2, 3, 6
 _GRID_MAPPINGS = {LAMBERT: "lambert_conformal_conic", POLAR_STEREOGRAPHIC: "polar_stereographic",
                   MERCATOR: "mercator", LAT_LON: "latitude_longitude"}
 
-# Mean offsets of at most this many points anchor the grid: float32 XLAT/XLONG
-# are averaged out without transforming every point of a large grid.
-_ANCHOR_POINTS = 64
+# Mean offsets of a lattice of at most this many points along each axis anchor
+# the grid: float32 XLAT/XLONG are averaged out without transforming every
+# point of a large grid.
+_ANCHOR_PER_AXIS = 8
 
 # Points of XLAT/XLONG further than this (in grid cells) from the projected grid
 # mean the attributes do not describe the grid.
@@ -86,7 +87,7 @@ def _pyproj():
 
 
 def _sample(n: int) -> np.ndarray:
-    return np.unique(np.linspace(0, n - 1, min(n, 8)).round().astype(int))
+    return np.unique(np.linspace(0, n - 1, min(n, _ANCHOR_PER_AXIS)).round().astype(int))
 
 
 @dataclass(frozen=True, eq=False)
@@ -176,13 +177,20 @@ def _anchor(proj: Projection, lat: np.ndarray, lon: np.ndarray, dx: float, dy: f
     return float(x0.mean()), float(y0.mean())
 
 
-def _lat_lon_steps(lat: np.ndarray, lon: np.ndarray) -> tuple[float, float]:
-    """Degrees between columns and rows of a latitude-longitude grid."""
+def _lat_lon_steps(lat: np.ndarray, lon: np.ndarray, dx_m: float, dy_m: float) -> tuple[float, float]:
+    """Degrees between columns and rows of a latitude-longitude grid: DX and DY
+    as arcs of the sphere where the coordinates agree with them to 0.1 %, else
+    the mean spacing of the coordinates."""
     ny, nx = lat.shape
     lon_unwrapped = np.rad2deg(np.unwrap(np.deg2rad(lon.astype(np.float64)), axis=1))
     dlon = float(np.mean(lon_unwrapped[:, -1] - lon_unwrapped[:, 0]) / (nx - 1)) if nx > 1 else 1.0
     dlat = float(np.mean(lat[-1, :].astype(np.float64) - lat[0, :]) / (ny - 1)) if ny > 1 else 1.0
-    return dlon, dlat
+    per_degree = EARTH_RADIUS_M * np.pi / 180.0
+    steps = []
+    for measured, metres in ((dlon, dx_m), (dlat, dy_m)):
+        arc = metres / per_degree
+        steps.append(float(np.copysign(arc, measured)) if abs(abs(measured) - arc) <= 1e-3 * arc else measured)
+    return steps[0], steps[1]
 
 
 def _projection(f: TarqFile, timeidx: int = 0) -> Projection:
@@ -195,7 +203,7 @@ def _projection(f: TarqFile, timeidx: int = 0) -> Projection:
     geographic = crs.geodetic_crs
     to_xy = pyproj.Transformer.from_crs(geographic, crs, always_xy=True)
     to_ll = pyproj.Transformer.from_crs(crs, geographic, always_xy=True)
-    step = _lat_lon_steps(lat, lon) if map_proj == LAT_LON else (f.dx, f.dy)
+    step = _lat_lon_steps(lat, lon, f.dx, f.dy) if map_proj == LAT_LON else (f.dx, f.dy)
     first = np.array([float(lon[0, 0]) if map_proj == LAT_LON else 0.0])
     x0, y0 = _anchor(Projection(map_proj, cf, first, first, crs, step, to_xy, to_ll), lat, lon, *step)
     x = x0 + step[0] * np.arange(f.nx, dtype=np.float64)
