@@ -62,6 +62,7 @@ std::vector<PyMethodDef> module_methods() {
     };
     for (PyMethodDef* method = levels_methods(); method->ml_name != nullptr; ++method) methods.push_back(*method);
     methods.push_back(catalogue_method());
+    methods.push_back(reopen_method());
     for (PyMethodDef* hook = testing_hook_methods(); hook->ml_name != nullptr; ++hook) methods.push_back(*hook);
     for (PyMethodDef* hook = reader_hook_methods(); hook->ml_name != nullptr; ++hook) methods.push_back(*hook);
     methods.push_back({nullptr, nullptr, 0, nullptr});

@@ -1,5 +1,7 @@
 #include "tarq_file_object.h"
 
+#include <cerrno>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 #include <string>
@@ -239,7 +241,88 @@ PyObject* tarq_file_window(PyObject* self, PyObject* args, PyObject* kwargs) {
     });
 }
 
+// What a pickled file must still be when it is reopened: its size and
+// modification time, as the file system tells them.
+struct FileStamp {
+    unsigned long long size;
+    long long mtime;
+};
+
+std::optional<FileStamp> stamp_of(const std::string& path) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec) return std::nullopt;
+    const auto mtime = std::filesystem::last_write_time(path, ec);
+    if (ec) return std::nullopt;
+    return FileStamp{size, static_cast<long long>(mtime.time_since_epoch().count())};
+}
+
+// Pickles as a call of _tarq._reopen with the absolute path (a worker may run
+// elsewhere), the grid and the file's stamp, so that the copy reads the same
+// file or refuses to open.
+PyObject* tarq_file_reduce(PyObject* self, PyObject*) {
+    return guard_entry([&]() -> PyObject* {
+        const TarqFile& f = record_of(self);
+        std::error_code ec;
+        const std::string path = std::filesystem::absolute(f.path, ec).string();
+        const auto stamp = stamp_of(path);
+        if (ec || !stamp) {
+            errno = ENOENT;
+            return PyErr_SetFromErrnoWithFilename(PyExc_OSError, f.path.c_str());
+        }
+        PyRef module(PyImport_ImportModule("tarq._tarq"));
+        if (!module) return nullptr;
+        PyRef reopen(PyObject_GetAttrString(module.get(), "_reopen"));
+        if (!reopen) return nullptr;
+        PyRef path_obj(PyUnicode_DecodeFSDefaultAndSize(path.data(), static_cast<Py_ssize_t>(path.size())));
+        if (!path_obj) return nullptr;
+        return Py_BuildValue("O(OKKKKKL)", reopen.get(), path_obj.get(), static_cast<unsigned long long>(f.nx),
+                             static_cast<unsigned long long>(f.ny), static_cast<unsigned long long>(f.nz),
+                             static_cast<unsigned long long>(f.nt), stamp->size, stamp->mtime);
+    });
+}
+
+PyObject* reopen_file(PyObject*, PyObject* args) {
+    return guard_entry([&]() -> PyObject* {
+        PyObject* path_obj = nullptr;
+        unsigned long long nx = 0, ny = 0, nz = 0, nt = 0, size = 0;
+        long long mtime = 0;
+        if (!PyArg_ParseTuple(args, "UKKKKKL:_reopen", &path_obj, &nx, &ny, &nz, &nt, &size, &mtime)) {
+            return nullptr;
+        }
+        PyRef os_path(PyUnicode_EncodeFSDefault(path_obj));
+        if (!os_path) return nullptr;
+        const std::string path(PyBytes_AS_STRING(os_path.get()),
+                               static_cast<std::size_t>(PyBytes_GET_SIZE(os_path.get())));
+        const auto stamp = stamp_of(path);
+        if (!stamp) {
+            return PyErr_Format(PyExc_FileNotFoundError,
+                                "cannot unpickle TarqFile: %U no longer exists", path_obj);
+        }
+        if (stamp->size != size || stamp->mtime != mtime) {
+            return PyErr_Format(PyExc_OSError,
+                                "cannot unpickle TarqFile: %U changed since it was pickled "
+                                "(its size or modification time differs)", path_obj);
+        }
+        auto record = open_or_raise(path);
+        if (!record) return nullptr;
+        if (record->nx != nx || record->ny != ny || record->nz != nz || record->nt != nt) {
+            return PyErr_Format(PyExc_OSError, "cannot unpickle TarqFile: %U no longer has the pickled grid",
+                                path_obj);
+        }
+        PyTypeObject* type = tarq_file_type();
+        PyObject* self = type->tp_alloc(type, 0);
+        if (self == nullptr) return nullptr;
+        std::construct_at(&as_file(self)->record, std::move(record));
+        as_file(self)->initialised = true;
+        return self;
+    });
+}
+
 PyMethodDef g_methods[] = {
+    {"__reduce__", tarq_file_reduce, METH_NOARGS,
+     "__reduce__($self)\n--\n\nPickles the file as its path: unpickling reopens it, and raises OSError if it "
+     "changed or vanished."},
     {"times", tarq_file_times, METH_NOARGS, "times($self)\n--\n\nTime strings from the file."},
     {"getvar", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(tarq_file_getvar)),
      METH_VARARGS | METH_KEYWORDS, g_getvar_signature.doc()},
@@ -278,6 +361,12 @@ PyTypeObject g_tarq_file_type = [] {
 }  // namespace
 
 PyTypeObject* tarq_file_type() noexcept { return &g_tarq_file_type; }
+
+PyMethodDef g_reopen_method = {
+    "_reopen", reopen_file, METH_VARARGS,
+    "_reopen(path, nx, ny, nz, nt, size, mtime)\n--\n\nA pickled TarqFile, reopened (pickle's hook)."};
+
+PyMethodDef reopen_method() noexcept { return g_reopen_method; }
 
 bool ready_tarq_file_type() noexcept { return PyType_Ready(&g_tarq_file_type) == 0; }
 

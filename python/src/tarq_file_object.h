@@ -22,6 +22,9 @@ struct TarqFileObject {
 PyTypeObject* tarq_file_type() noexcept;
 bool ready_tarq_file_type() noexcept;
 
+// _tarq._reopen, which unpickles a TarqFile.
+PyMethodDef reopen_method() noexcept;
+
 // getvar on an open file: converts the bound arguments and computes the
 // variable with the interpreter lock released.
 PyObject* getvar_on(std::shared_ptr<const TarqFile> file, const GetvarArguments& arguments);

@@ -4,7 +4,9 @@ Open a netCDF-4 output file with :class:`TarqFile` and ask :func:`getvar` for an
 of the catalogued diagnostics (see :func:`list_variables`) or any stored variable;
 :func:`interp_levels` interpolates fields to pressure or height levels, and
 :mod:`tarq.xarray` gives labelled, optionally lazy results over many files.
-:func:`sample_path` gives a small model output file shipped with the package, and
+:func:`projection` gives a file's map projection (pyproj, CF, cartopy) and
+:func:`ll_to_ij`/:func:`ij_to_ll` convert between latitude/longitude and grid
+indices; :func:`sample_path` gives a small model output file shipped with the package, and
 ``python -m tarq`` summarises any file (see ``python -m tarq --help``).
 
 Errors the core reports are :class:`TarqError` subclasses, one per kind (for
@@ -18,9 +20,11 @@ from tarq._tarq import (AttributeNotFoundError, AttributeTypeError, ComputationE
                         FileError, InternalError, InvalidParameterError, NetCDFError, TarqError, TarqFile,
                         UnitConversionError, UnknownVariableError, VariableNotFoundError, getvar, interp_levels,
                         list_variables)
+from tarq.geometry import Projection, ij_to_ll, ll_to_ij, projection
 
 __all__ = [
     "TarqFile", "getvar", "interp_levels", "list_variables", "sample_path",
+    "Projection", "projection", "ll_to_ij", "ij_to_ll",
     "InternalError", "TarqError", "FileError", "NetCDFError", "VariableNotFoundError", "AttributeNotFoundError",
     "AttributeTypeError", "DimensionMismatchError", "UnknownVariableError", "UnitConversionError",
     "InvalidParameterError", "ComputationError",

@@ -90,6 +90,9 @@ class TarqFile:
         """Bytes of derived fields held now (testing)."""
     def times(self) -> list[str]:
         """Time strings from the file."""
+    def __reduce__(self) -> tuple[object, tuple[object, ...]]:
+        """Pickles the file as its path: unpickling reopens it, and raises OSError if it
+        changed or vanished."""
     def getvar(
         self,
         name: str,
@@ -202,6 +205,8 @@ def _describe_variable(
     tarqfile: TarqFile, name: str, units: str | None = None
 ) -> tuple[str, str, str, bool, tuple[int, ...]]: ...
 def _numeric_attributes(tarqfile: TarqFile) -> dict[str, float]: ...
+def _reopen(path: str, nx: int, ny: int, nz: int, nt: int, size: int, mtime: int) -> TarqFile:
+    """A pickled TarqFile, reopened (pickle's hook)."""
 def _catalogue() -> tuple[dict[str, object], ...]:
     """Every catalogue row in order: name, aliases, description, units, is_3d,
     fields (labels of a multi-field row's fields; empty for one field) and

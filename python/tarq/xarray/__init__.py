@@ -15,7 +15,8 @@ xarray (and Dask, for `chunks`) are imported on first use: install the
 The modules, in the order each builds on the last: `_levels` (the vertical
 coordinates), `_files` (files, their times and what one call reads),
 `_variables` (what a variable looks like), `_blocks` (computing one time of
-one file) and `_assemble` (the blocks as one labelled array).
+one file), `_cf` (units, standard names and the grid's georeference) and
+`_assemble` (the blocks as one labelled array).
 """
 
 from tarq.xarray._assemble import open_dataset, open_getvar

@@ -12,6 +12,7 @@ from typing import TYPE_CHECKING, Any, Mapping, Sequence
 import numpy as np
 
 from tarq.xarray._blocks import _Block, _compute_block, _compute_blocks
+from tarq.xarray._cf import data_attributes, field_standard_names, grid_coordinates
 from tarq.xarray._files import PathArg, _FileInfo, _prepare, _Request, _TimeEntry
 from tarq.xarray._levels import VERTICALS
 from tarq.xarray._variables import _plan, _Plan, _time_position
@@ -125,16 +126,15 @@ def _check_chunks(chunks: Any) -> None:
 
 def _coordinates(request: _Request, plan: _Plan, xr) -> dict[str, Any]:
     coords: dict[str, Any] = {"Time": ("Time", np.array([e.time for e in request.entries], dtype="datetime64[ns]"))}
-    first = request.entries[0]
-    f = request.first
     if "south_north" in plan.dims and "west_east" in plan.dims:
-        for coord, row in (("XLAT", "lat"), ("XLONG", "lon")):
-            try:
-                coords[coord] = (("south_north", "west_east"), f.getvar(row, first.index))
-            except RuntimeError:
-                pass  # a file without the coordinate still gives its field
+        # A file without XLAT/XLONG still gives its field, without them.
+        coords.update(grid_coordinates([(request.infos[e.file].path, e.index) for e in request.entries], xr,
+                                       request.window))
     if plan.component is not None:
         coords[plan.component[0]] = (plan.component[0], list(plan.component[1]))
+        fields = field_standard_names(plan.name)
+        if fields is not None:
+            coords["standard_name"] = (plan.component[0], list(fields))
     if plan.levels is not None:
         v = VERTICALS[plan.vertical]
         coords["level"] = xr.Variable("level", np.array(plan.levels),
@@ -143,7 +143,7 @@ def _coordinates(request: _Request, plan: _Plan, xr) -> dict[str, Any]:
 
 
 def _attributes(request: _Request, plan: _Plan) -> dict[str, Any]:
-    attrs: dict[str, Any] = {"units": plan.units, "description": plan.description}
+    attrs: dict[str, Any] = {**data_attributes(plan.name, plan.units), "description": plan.description}
     for key, value in request.infos[0].projection.items():
         attrs[key] = int(value) if key == "MAP_PROJ" and float(value).is_integer() else value
     return attrs
@@ -160,8 +160,11 @@ def _data_array(request: _Request, plan: _Plan, chunks: Mapping[str, int] | None
         data = _lazy(blocks, plan, _token(request.infos, request.entries, plan, request.window))
     axis = _time_position(plan)
     dims = plan.dims[:axis] + ("Time",) + plan.dims[axis:]
-    array = xr.DataArray(data, dims=dims, coords=_coordinates(request, plan, xr), attrs=_attributes(request, plan),
-                         name=plan.name)
+    coords = _coordinates(request, plan, xr)
+    attrs = _attributes(request, plan)
+    if "crs" in coords:
+        attrs["grid_mapping"] = "crs"
+    array = xr.DataArray(data, dims=dims, coords=coords, attrs=attrs, name=plan.name)
     if chunks:
         array = array.chunk(dict(chunks))
     return array
@@ -191,8 +194,12 @@ def open_getvar(paths: PathArg, name: str, times: Any = None, levels: Sequence[f
 
     Dimensions: a component dimension for multi-field rows (wind_component, ...),
     then Time, then bottom_top (or level), south_north and west_east.
-    Coordinates: Time (datetime64), XLAT and XLONG. Attributes: units, description
-    and the projection's global attributes. Every argument, name and option is
+    Coordinates: Time (datetime64), XLAT and XLONG (per time when the grid moves)
+    and, where the file's map projection can be told, CF projection coordinates
+    x and y and a scalar `crs` holding the grid mapping. Attributes: units (as
+    pint, MetPy and UDUNITS read them), catalogue_units (the catalogue's own
+    text), standard_name where CF has one, grid_mapping, description and the
+    projection's global attributes. Every argument, name and option is
     checked, with getvar's own messages, before anything is computed.
     """
     xr = _xarray()
