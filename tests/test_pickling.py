@@ -31,6 +31,15 @@ def test_round_trip_reopens_the_same_grid(model, tmp_path, monkeypatch):
     np.testing.assert_array_equal(g.getvar("slp", timeidx=1), f.getvar("slp", timeidx=1))
 
 
+def test_a_window_pickles_as_the_same_window(model):
+    f = tarq.TarqFile(model.path)
+    for window in (f.window(1, 4, 2, 5), f.window(1, 5, 0, 4).window(2, 3, 1, 3)):
+        g = pickle.loads(pickle.dumps(window))
+        assert repr(g) == repr(window)
+        np.testing.assert_array_equal(g.getvar("avo"), window.getvar("avo"), strict=True)
+        np.testing.assert_array_equal(g.getvar("U"), window.getvar("U"), strict=True)
+
+
 def test_changed_or_vanished_file_refuses_to_unpickle(model):
     f = tarq.TarqFile(model.path)
     stat = os.stat(model.path)

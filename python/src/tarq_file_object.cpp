@@ -276,9 +276,12 @@ PyObject* tarq_file_reduce(PyObject* self, PyObject*) {
         if (!reopen) return nullptr;
         PyRef path_obj(PyUnicode_DecodeFSDefaultAndSize(path.data(), static_cast<Py_ssize_t>(path.size())));
         if (!path_obj) return nullptr;
-        return Py_BuildValue("O(OKKKKKL)", reopen.get(), path_obj.get(), static_cast<unsigned long long>(f.nx),
-                             static_cast<unsigned long long>(f.ny), static_cast<unsigned long long>(f.nz),
-                             static_cast<unsigned long long>(f.nt), stamp->size, stamp->mtime);
+        // The whole domain's grid, and the window's bounds within it (the whole
+        // domain for a file that is no window).
+        const auto u = [](std::uint64_t v) { return static_cast<unsigned long long>(v); };
+        return Py_BuildValue("O(OKKKKKL(KKKK))", reopen.get(), path_obj.get(), u(f.domain.nx), u(f.domain.ny),
+                             u(f.nz), u(f.nt), stamp->size, stamp->mtime, u(f.domain.i0), u(f.domain.i0 + f.nx),
+                             u(f.domain.j0), u(f.domain.j0 + f.ny));
     });
 }
 
@@ -287,7 +290,9 @@ PyObject* reopen_file(PyObject*, PyObject* args) {
         PyObject* path_obj = nullptr;
         unsigned long long nx = 0, ny = 0, nz = 0, nt = 0, size = 0;
         long long mtime = 0;
-        if (!PyArg_ParseTuple(args, "UKKKKKL:_reopen", &path_obj, &nx, &ny, &nz, &nt, &size, &mtime)) {
+        unsigned long long i0 = 0, i1 = 0, j0 = 0, j1 = 0;
+        if (!PyArg_ParseTuple(args, "UKKKKKL(KKKK):_reopen", &path_obj, &nx, &ny, &nz, &nt, &size, &mtime, &i0, &i1,
+                              &j0, &j1)) {
             return nullptr;
         }
         PyRef os_path(PyUnicode_EncodeFSDefault(path_obj));
@@ -309,6 +314,14 @@ PyObject* reopen_file(PyObject*, PyObject* args) {
         if (record->nx != nx || record->ny != ny || record->nz != nz || record->nt != nt) {
             return PyErr_Format(PyExc_OSError, "cannot unpickle TarqFile: %U no longer has the pickled grid",
                                 path_obj);
+        }
+        if (i0 != 0 || j0 != 0 || i1 != nx || j1 != ny) {
+            auto window = window_of(*record, WindowBounds{i0, i1, j0, j1});
+            if (!window) {
+                return PyErr_Format(PyExc_OSError, "cannot unpickle TarqFile: %U has no window i0=%llu, i1=%llu, "
+                                    "j0=%llu, j1=%llu", path_obj, i0, i1, j0, j1);
+            }
+            record = std::move(*window);
         }
         PyTypeObject* type = tarq_file_type();
         PyObject* self = type->tp_alloc(type, 0);
@@ -364,7 +377,7 @@ PyTypeObject* tarq_file_type() noexcept { return &g_tarq_file_type; }
 
 PyMethodDef g_reopen_method = {
     "_reopen", reopen_file, METH_VARARGS,
-    "_reopen(path, nx, ny, nz, nt, size, mtime)\n--\n\nA pickled TarqFile, reopened (pickle's hook)."};
+    "_reopen(path, nx, ny, nz, nt, size, mtime, window)\n--\n\nA pickled TarqFile, reopened (pickle's hook)."};
 
 PyMethodDef reopen_method() noexcept { return g_reopen_method; }
 

@@ -205,7 +205,8 @@ def _describe_variable(
     tarqfile: TarqFile, name: str, units: str | None = None
 ) -> tuple[str, str, str, bool, tuple[int, ...]]: ...
 def _numeric_attributes(tarqfile: TarqFile) -> dict[str, float]: ...
-def _reopen(path: str, nx: int, ny: int, nz: int, nt: int, size: int, mtime: int) -> TarqFile:
+def _reopen(path: str, nx: int, ny: int, nz: int, nt: int, size: int, mtime: int,
+            window: tuple[int, int, int, int]) -> TarqFile:
     """A pickled TarqFile, reopened (pickle's hook)."""
 def _catalogue() -> tuple[dict[str, object], ...]:
     """Every catalogue row in order: name, aliases, description, units, is_3d,
