@@ -44,10 +44,20 @@ Result<std::vector<double>> read_time_slab(const TarqFile& file, std::string_vie
     return values;
 }
 
+// netCDF-4 keeps a dimension without a coordinate variable as a dimension
+// scale whose NAME attribute says so: a dimension, not a variable.
+Result<bool> is_dimension_only(const ModelReader& reader, std::string_view name) {
+    TARQ_TRY(const auto label, reader.variable_attr(name, "NAME"));
+    const auto* text = label ? std::get_if<std::string>(&label->value) : nullptr;
+    return text && text->starts_with("This is a netCDF dimension but not a netCDF variable");
+}
+
 }  // namespace
 
 Result<StoredField> read_stored(const TarqFile& file, std::string_view name, std::size_t t) {
     TARQ_TRY(const auto dims, file.reader->shape(name));
+    TARQ_TRY(const bool dimension_only, is_dimension_only(*file.reader, name));
+    if (dimension_only) return fail(ErrorKind::VarNotFound, std::string(name));
     const bool whole = is_stored_whole(file, name, dims);
     const std::span<const std::uint64_t> shape = std::span(dims).subspan(whole ? 0 : 1);
     const auto per_time = element_count(shape);
@@ -59,7 +69,7 @@ Result<StoredField> read_stored(const TarqFile& file, std::string_view name, std
             return std::unexpected(fits.error());
     }
     StoredField field{{}, {shape.begin(), shape.end()}, whole};
-    if (dims.size() < 2) {
+    if (whole && dims.size() < 2) {
         TARQ_TRY(field.values, file.reader->read_f64(name));
     } else if (whole) {
         TARQ_TRY(field.values, read_whole(file, name, dims));

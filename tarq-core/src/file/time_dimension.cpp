@@ -14,7 +14,9 @@ bool is_static_grid_field(const TarqFile& file, std::span<const std::uint64_t> d
 }  // namespace
 
 std::optional<bool> has_time_dimension(const TarqFile& file, std::string_view name) {
-    const auto time_ids = file.reader->dimension_ids("T");
+    // T's first dimension is time; a surface-only file has Times instead.
+    auto time_ids = file.reader->dimension_ids("T");
+    if (!time_ids) time_ids = file.reader->dimension_ids("Times");
     if (!time_ids || time_ids->empty() || !time_ids->front()) return std::nullopt;
     const auto ids = file.reader->dimension_ids(name);
     if (!ids || ids->empty() || !ids->front()) return std::nullopt;
@@ -22,7 +24,10 @@ std::optional<bool> has_time_dimension(const TarqFile& file, std::string_view na
 }
 
 bool is_stored_whole(const TarqFile& file, std::string_view name, std::span<const std::uint64_t> dims) {
-    if (dims.size() < 2) return true;
+    // A 1-D variable is one value per time (XTIME) only where the file says
+    // its dimension is time.
+    if (dims.size() == 1) return has_time_dimension(file, name) != std::optional(true);
+    if (dims.empty()) return true;
     // The file's dimension metadata decides whether the first dimension is
     // time; without it, only [ny, nx] fields and 1-D variables are static.
     const auto timed = has_time_dimension(file, name);

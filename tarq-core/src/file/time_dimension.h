@@ -17,7 +17,8 @@ namespace tarq {
 [[nodiscard]] std::optional<bool> has_time_dimension(const TarqFile& file, std::string_view name);
 
 // Whether read_var returns the variable of these stored dimensions whole for
-// every time index rather than one slab of its first dimension.
+// every time index rather than one slab of its first dimension. A 1-D
+// variable is whole unless the file records its dimension as time.
 [[nodiscard]] bool is_stored_whole(const TarqFile& file, std::string_view name, std::span<const std::uint64_t> dims);
 
 }  // namespace tarq
