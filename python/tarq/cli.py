@@ -15,6 +15,7 @@ from typing import Any, TextIO
 
 from tarq import _tarq, sample_path
 from tarq._requests import Result, UsageError, at_level, compute, describe
+from tarq._row_options import refusal
 from tarq.summary import (HEADLINE, Row, describe_file, field_stats, file_times, format_catalogue, format_table,
                           split_components)
 
@@ -50,8 +51,14 @@ examples:
 file stores it, or "all" (the default). Statistics of a 3-D field cover every
 level unless --level is given. --plot draws the time given, or the last one.
 A diagnostic that cannot be computed from the file shows as "n/a (reason)".
-Exit status: 0 on success, 1 when a requested figure could not be made, 2 for
-bad arguments (missing or unreadable file, unknown name, bad option or time).
+An --opt that none of the NAMEs reads is refused. A --plot path without an
+extension gets .png; the path written is reported.
+
+exit status:
+  0  success
+  1  every requested NAME failed, or the figure needs matplotlib
+  2  bad arguments: missing or unreadable file, unknown name, an option no
+     NAME reads, a bad time or level, a --plot path that cannot be written
 """
 
 # getvar's options as --opt takes them: the text's type, and its accepted values.
@@ -129,6 +136,31 @@ def open_model_file(path: str | os.PathLike) -> _tarq.TarqFile:
         raise UsageError(f"{os.fspath(path)}: not a readable model output file ({e})") from None
 
 
+def check_plot_path(text: str) -> str:
+    """The figure's path: .png where it has no extension, refused when
+    matplotlib cannot write its format or its directory cannot be written."""
+    if not text.strip():
+        raise UsageError("--plot: empty path")
+    ext = os.path.splitext(text)[1]
+    path = text if ext else text + ".png"
+    if text.endswith(os.sep) or os.path.isdir(text) or os.path.isdir(path):
+        raise UsageError(f"--plot {text}: is a directory")
+    try:
+        from matplotlib.figure import Figure
+    except ImportError:
+        formats = None  # reported when the figure is drawn
+    else:
+        formats = Figure().canvas.get_supported_filetypes()
+    if formats is not None and ext and ext[1:].lower() not in formats:
+        raise UsageError(f"--plot {text}: matplotlib cannot write {ext} files (it writes {', '.join(sorted(formats))})")
+    directory = os.path.dirname(os.path.abspath(path))
+    if not os.path.isdir(directory):
+        raise UsageError(f"--plot {text}: no such directory {directory}")
+    if not os.access(directory, os.W_OK) or (os.path.exists(path) and not os.access(path, os.W_OK)):
+        raise UsageError(f"--plot {text}: cannot write {path}")
+    return path
+
+
 def select_times(text: str, times: list[str] | None, nt: int) -> list[int]:
     if text == "all":
         return list(range(nt))
@@ -204,27 +236,35 @@ def run(args: argparse.Namespace, out: TextIO = sys.stdout) -> int:
         return 0
     sample = args.file is None
     options = parse_options(args.opt)
+    names = args.names or list(HEADLINE)
+    if (problem := refusal(names, options)) is not None:
+        raise UsageError(f"--opt: {problem}")
+    png = check_plot_path(args.plot) if args.plot is not None else (SAMPLE_FIGURE if sample else None)
     f = open_model_file(sample_path() if sample else args.file)
     times, _ = file_times(f)
     indices = select_times(args.time, times, f.nt)
     level = check_level(args.level, f.nz)
-    names = args.names or list(HEADLINE)
     described = {name: describe(f, name, args.units) for name in names}
     request = Request(f, names, times, args.units, options, level, described)
-    png = args.plot or (SAMPLE_FIGURE if sample else None)
 
     print("\n".join(describe_file(f)), file=out, flush=True)
-    kept = print_tables(request, indices, out)
+    kept, computed = print_tables(request, indices, out)
+    if not computed:
+        print(f"{PROG}: error: no requested variable could be computed", file=sys.stderr)
+        return 1
     if png is None:
         return 0
-    status = draw_figure(request, indices[-1], kept, png, named=bool(args.names), out=out)
+    status = draw_figure(request, indices[-1], kept, png, named=bool(args.names), out=out,
+                         asked=args.plot is not None)
     return 1 if status and args.plot else 0
 
 
-def print_tables(request: Request, indices: list[int], out: TextIO) -> dict[str, Result]:
-    """Prints one table per time; returns the results of the last time."""
+def print_tables(request: Request, indices: list[int], out: TextIO) -> tuple[dict[str, Result], bool]:
+    """Prints one table per time; returns the results of the last time and
+    whether any result at any time had values."""
     progress = Progress(len(indices))
     kept: dict[str, Result] = {}
+    computed = False
     try:
         for n, t in enumerate(indices):
             kept = {}
@@ -232,6 +272,7 @@ def print_tables(request: Request, indices: list[int], out: TextIO) -> dict[str,
             for name in request.names:
                 progress.show(n, name)
                 kept[name] = compute(request.f, name, t, request.units, request.options)
+                computed = computed or kept[name].values is not None
                 rows.extend(table_rows(name, kept[name], request.described[name][1], request.level))
             progress.clear()
             where = f", level {request.level}" if request.level is not None else ""
@@ -239,12 +280,14 @@ def print_tables(request: Request, indices: list[int], out: TextIO) -> dict[str,
             print("\n".join(format_table(rows)), file=out, flush=True)
     finally:
         progress.clear()
-    return kept
+    return kept, computed
 
 
-def draw_figure(request: Request, t: int, kept: dict[str, Result], png: str, named: bool, out: TextIO) -> int:
+def draw_figure(request: Request, t: int, kept: dict[str, Result], png: str, named: bool, out: TextIO,
+                asked: bool = True) -> int:
     """Maps of the named variables, or the headline maps, at time t; 0 when
-    the figure was written, 1 when it could not be."""
+    the figure was written, 1 when it could not be; a --plot path (`asked`)
+    that cannot be written is a UsageError."""
     try:
         from tarq import figures
     except ImportError:
@@ -259,9 +302,14 @@ def draw_figure(request: Request, t: int, kept: dict[str, Result], png: str, nam
     title = f"{os.path.basename(request.f.path)}: {request.stamp(t)} (time {t})"
     try:
         width, height = figures.draw(request.f, t, panels, title, png)
-    except OSError as e:
-        print(f"\nNo figure: cannot write {png} ({e.strerror or e}).", file=out)
-        return 1
+    except (OSError, ValueError) as e:
+        reason = getattr(e, "strerror", None) or e
+        if not asked:
+            print(f"\nNo figure: cannot write {png} ({reason}).", file=out)
+            return 1
+        # The path was checked before any work; what remains (a full disk, a
+        # directory that vanished) is still the path's fault.
+        raise UsageError(f"--plot {png}: cannot write ({reason})") from None
     print(f"\nFigure: {os.path.abspath(png)} ({what} at {request.stamp(t)}, {width} x {height} pixels)", file=out)
     return 0
 
