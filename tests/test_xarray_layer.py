@@ -199,6 +199,20 @@ def test_errors_come_before_any_computing(tmp_path, run_dir, paths, no_compute, 
         with pytest.raises(kind):
             txr.open_dataset(paths, ["t2", *args], chunks=chunks, **options)
 
+    # getvar ignores what its row does not read; a labelled result refuses it.
+    refused = [
+        ("t2", {"parcel_type": "mu"}, "option parcel_type is not read by t2"),
+        ("PSFC", {"top_m": 1000.0}, "option top_m is not read by PSFC"),
+        ("cape", {"parcel_type": "xx"}, "option parcel_type='xx' is not accepted by cape (expected sb, ml, mu)"),
+        ("stp", {"layer_type": "Effective"},
+         "option layer_type='Effective' is not accepted by stp (expected fixed, effective)"),
+    ]
+    for name, options, message in refused:
+        tarq.TarqFile(paths[0]).getvar(name, **options)  # lenient
+        with pytest.raises(tarq.InvalidParameterError) as err:
+            txr.open_getvar(paths, name, chunks=chunks, **options)
+        assert str(err.value) == f"invalid parameter: {message}"
+
     with pytest.raises(RuntimeError) as err:
         txr.open_getvar(paths, "t2", times=[6], chunks=chunks)
     counts = ", ".join(f"{p} has 2" for p in paths)
