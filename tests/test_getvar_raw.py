@@ -92,10 +92,12 @@ ONE_DIMENSIONAL = [
 def test_one_dimensional_variables_keep_their_time(one_dimensional, which, name, t, expected):
     f = _tarq.TarqFile(one_dimensional[which])
     if expected is None:
-        with pytest.raises(_tarq.UnknownVariableError, match=f"^unknown variable: {name}"):
-            f.getvar(name, t)
+        for request in (lambda: f.getvar(name, t), lambda: _tarq._describe_variable(f, name)):
+            with pytest.raises(_tarq.UnknownVariableError, match=f"^unknown variable: {name}"):
+                request()
     else:
         np.testing.assert_array_equal(f.getvar(name, t), expected)
+        assert _tarq._describe_variable(f, name)[4] == (len(expected),)
 
 
 def test_unknown_names_and_time_index_errors(f):

@@ -89,7 +89,8 @@ def build_parser() -> argparse.ArgumentParser:
                    help="a getvar option, repeatable: " + ", ".join(OPTION_NAMES)
                         + " (parcel_type: sb, ml or mu; layer_type: fixed or effective; "
                           "storm_motion: U,V in m/s; use_virtual: true or false)")
-    p.add_argument("-p", "--plot", metavar="PNG", help=f"draw maps into this PNG file (without FILE: {SAMPLE_FIGURE})")
+    p.add_argument("-p", "--plot", metavar="PNG",
+                   help=f"draw maps into this file, .png added without an extension (without FILE: {SAMPLE_FIGURE})")
     p.add_argument("-l", "--level", metavar="K", help="model level (0 = lowest) of 3-D fields for maps and statistics")
     p.add_argument("--list", action="store_true", help="print the catalogue of diagnostics and exit")
     return p

@@ -44,19 +44,11 @@ Result<std::vector<double>> read_time_slab(const TarqFile& file, std::string_vie
     return values;
 }
 
-// netCDF-4 keeps a dimension without a coordinate variable as a dimension
-// scale whose NAME attribute says so: a dimension, not a variable.
-Result<bool> is_dimension_only(const ModelReader& reader, std::string_view name) {
-    TARQ_TRY(const auto label, reader.variable_attr(name, "NAME"));
-    const auto* text = label ? std::get_if<std::string>(&label->value) : nullptr;
-    return text && text->starts_with("This is a netCDF dimension but not a netCDF variable");
-}
-
 }  // namespace
 
 Result<StoredField> read_stored(const TarqFile& file, std::string_view name, std::size_t t) {
     TARQ_TRY(const auto dims, file.reader->shape(name));
-    TARQ_TRY(const bool dimension_only, is_dimension_only(*file.reader, name));
+    TARQ_TRY(const bool dimension_only, is_dimension_only(file, name));
     if (dimension_only) return fail(ErrorKind::VarNotFound, std::string(name));
     const bool whole = is_stored_whole(file, name, dims);
     const std::span<const std::uint64_t> shape = std::span(dims).subspan(whole ? 0 : 1);

@@ -1,5 +1,7 @@
 #include "file/time_dimension.h"
 
+#include <string>
+
 namespace tarq {
 
 namespace {
@@ -21,6 +23,12 @@ std::optional<bool> has_time_dimension(const TarqFile& file, std::string_view na
     const auto ids = file.reader->dimension_ids(name);
     if (!ids || ids->empty() || !ids->front()) return std::nullopt;
     return *ids->front() == *time_ids->front();
+}
+
+Result<bool> is_dimension_only(const TarqFile& file, std::string_view name) {
+    TARQ_TRY(const auto label, file.reader->variable_attr(name, "NAME"));
+    const auto* text = label ? std::get_if<std::string>(&label->value) : nullptr;
+    return text && text->starts_with("This is a netCDF dimension but not a netCDF variable");
 }
 
 bool is_stored_whole(const TarqFile& file, std::string_view name, std::span<const std::uint64_t> dims) {
