@@ -114,7 +114,7 @@ def test_packed_variables_are_unpacked(tmp_path, fmt):
 
 
 @pytest.mark.parametrize("fmt", ["NETCDF4", "NETCDF3_64BIT_OFFSET"])
-def test_fill_and_missing_values_only_where_packed(tmp_path, fmt):
+def test_fill_and_missing_values_mask_every_variable(tmp_path, fmt):
     path = tmp_path / "fill.nc"
     stored = np.array([[[PACKED_FILL, 10, -3, 7]]], dtype="i2")
     with netCDF4.Dataset(path, "w", format=fmt) as ds:
@@ -134,8 +134,9 @@ def test_fill_and_missing_values_only_where_packed(tmp_path, fmt):
     f = _tarq.TarqFile(str(path))
     np.testing.assert_array_equal(f.getvar("T2")[0], [np.nan, 285.0, np.nan, 283.5])
     np.testing.assert_array_equal(f.getvar("T2"), read_unpacked(str(path), "T2")[0])
-    np.testing.assert_array_equal(f.getvar("Q2")[0], stored[0, 0] + 0.25)
-    np.testing.assert_array_equal(f.getvar("PSFC")[0], [1.0, 7.0, 3.0, 4.0])
+    # Without a _FillValue, the default fill of int16 (-32767) is no data.
+    np.testing.assert_array_equal(f.getvar("Q2")[0], [np.nan, 10.25, -2.75, 7.25])
+    np.testing.assert_array_equal(f.getvar("PSFC")[0], [1.0, np.nan, 3.0, 4.0])
 
 
 SURFACE = ("T2", "Q2", "PSFC", "U10", "V10", "XLAT", "XLONG", "COSALPHA", "SINALPHA")
@@ -182,15 +183,13 @@ def test_unreadable_t_is_not_reported_missing(tmp_path):
         _tarq.TarqFile(str(path))
 
 
-def test_one_time_reads_only_its_record(tmp_path):
-    """A classic file cut short inside its last record: the earlier times
-    still read, the last one fails cleanly."""
+def test_records_past_the_end_are_refused_at_open(tmp_path):
+    """A classic file cut short inside its last record: refused at open,
+    naming the record count and what the file holds."""
     mf = build_model_file(tmp_path / "cut.nc", nt=3, file_format="NETCDF3_64BIT_OFFSET")
     # Every record variable is float32 but Times (19 characters, padded to 20).
     record_bytes = 20 + sum(4 * v[0].size for v in mf.variables.values() if v.ndim > 2 or v.shape == (3,))
     with open(mf.path, "r+b") as fh:
         fh.truncate(fh.seek(0, 2) - record_bytes + 1)
-    f = _tarq.TarqFile(mf.path)
-    np.testing.assert_array_equal(f.getvar("T2", timeidx=1), mf.variables["T2"][1])
-    with pytest.raises(RuntimeError, match="^NetCDF error: failed to fill whole buffer$"):
-        f.getvar("T2", timeidx=2)
+    with pytest.raises(OSError, match="record count 3 but the file holds 2 whole records$"):
+        _tarq.TarqFile(mf.path)

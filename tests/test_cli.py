@@ -139,11 +139,43 @@ def test_plot_of_named_variables(model, tmp_path):
     assert "maps of t2, wa, pw" in done.stdout
 
 
-def test_figure_that_cannot_be_written_exits_1(model, tmp_path):
+@pytest.mark.parametrize(
+    "plot, message",
+    [
+        ("", r"--plot: empty path$"),
+        ("   ", r"--plot: empty path$"),
+        ("{tmp}/maps.xyz", r"maps\.xyz: matplotlib cannot write \.xyz files \(it writes .*png"),
+        ("{tmp}/no/such/dir.png", r"dir\.png: no such directory .*/no/such$"),
+        ("{model}/under_a_file.png", r"under_a_file\.png: no such directory "),
+        ("{tmp}", r": is a directory$"),
+        ("{tmp}/", r": is a directory$"),
+    ],
+)
+def test_figure_that_cannot_be_written_exits_2_before_any_work(model, tmp_path, plot, message):
     pytest.importorskip("matplotlib")
-    done = run(model.path, "t2", "--plot", str(tmp_path / "no" / "such" / "dir.png"))
-    assert done.returncode == 1
-    assert done.stdout.strip().splitlines()[-1].startswith("No figure: cannot write ")
+    done = run(model.path, "t2", "--plot", plot.format(tmp=tmp_path, model=model.path))
+    assert done.returncode == 2
+    lines = done.stderr.splitlines()
+    assert len(lines) == 1, done.stderr
+    assert re.search(message, lines[0]), lines[0]
+    assert "Time 0" not in done.stdout
+
+
+def test_plot_path_without_extension_gets_png_and_is_reported(model, tmp_path):
+    pytest.importorskip("matplotlib")
+    done = run(model.path, "t2", "--time", "0", "--plot", str(tmp_path / "maps"))
+    assert done.returncode == 0, done.stderr
+    written = tmp_path / "maps.png"
+    assert png_size(written)[0] > 0
+    assert f"Figure: {written} (maps of t2" in done.stdout
+
+
+def test_a_run_where_every_row_failed_exits_1(tmp_path):
+    mf = build_model_file(tmp_path / "no_psfc.nc", nx=NX, ny=NY, nz=NZ, nt=1, omit=["PSFC"])
+    for names, code in ((["mlcape", "sbcape"], 1), (["mlcape", "t2"], 0)):
+        done = run(mf.path, *names)
+        assert done.returncode == code, done.stderr
+        assert done.stderr == ("" if code == 0 else "python -m tarq: error: no requested variable could be computed\n")
 
 
 def test_missing_input_shows_as_na_and_the_table_goes_on(tmp_path):
@@ -178,7 +210,11 @@ def bad_files(tmp_path_factory):
         (["{model}", "PSFC", "--units", "degC"],
          r"--units degC for PSFC: unit conversion error: PSFC \(unit 'Pa'\) cannot be given in 'degC': "
          r"cannot convert Pascal to Celsius$"),
-        (["{model}", "t2", "--opt", "top_m=nan"], r"error: t2: invalid parameter: top_m is NaN; give a finite number$"),
+        (["{model}", "mlcape", "--opt", "top_m=nan"],
+         r"error: mlcape: invalid parameter: top_m is NaN; give a finite number$"),
+        (["{model}", "t2", "--opt", "parcel_type=mu"], r"error: --opt: option parcel_type is not read by t2$"),
+        (["{model}", "PSFC", "mlcape", "--opt", "depth_m=1000"],
+         r"--opt: option depth_m is not read by PSFC, mlcape$"),
         (["{model}", "--opt", "parcel_type=xx"], r"--opt parcel_type=xx: expected one of sb, ml, mu$"),
         (["{model}", "--opt", "top_m=high"], r"--opt top_m=high: expected a number$"),
         (["{model}", "--opt", "storm_motion=10"], r"storm_motion=10: expected two numbers U,V in m/s$"),

@@ -54,9 +54,50 @@ def test_raw_fallback_and_shapes(model, f, name, file_name, shape):
     np.testing.assert_array_equal(got.ravel(), stored(model, file_name, 2).ravel())
 
 
-def test_one_dimensional_variable_is_returned_whole(model, f):
-    for t in range(NT):
-        np.testing.assert_array_equal(f.getvar("XTIME", t), [0.0, 60.0, 120.0])
+@pytest.fixture(scope="module")
+def one_dimensional(tmp_path_factory, model):
+    """The model file as netCDF-4 and classic, with a 1-D variable over a
+    level dimension and one over time; and an HDF5 file that records no
+    dimensions."""
+    base = tmp_path_factory.mktemp("one_d")
+    classic = build_model_file(base / "classic.nc", nx=NX, ny=NY, nz=NZ, nt=NT, file_format="NETCDF3_CLASSIC")
+    for path in (model.path, classic.path):
+        with netCDF4.Dataset(path, "a") as ds:
+            ds.createVariable("ZLEVELS", "f4", ("bottom_top",))[:] = np.arange(NZ, dtype="f4")
+            ds.createVariable("STEP", "f4", ("Time",))[:] = np.arange(NT, dtype="f4") + 0.5
+    bare = base / "bare.h5"
+    with h5py.File(bare, "w") as h:
+        h["T2"] = np.full((NT, NY, NX), 280.0, "f4")
+        h["XTIME"] = np.array([0.0, 60.0, 120.0])
+    return {"NETCDF4": model.path, "NETCDF3_CLASSIC": classic.path, "bare": str(bare)}
+
+
+# (file, name, t, expected); expected None is "unknown variable".
+ONE_DIMENSIONAL = [
+    ("NETCDF4", "XTIME", 2, [120.0]),
+    ("NETCDF4", "STEP", 1, [1.5]),
+    ("NETCDF3_CLASSIC", "XTIME", 1, [60.0]),
+    ("NETCDF3_CLASSIC", "STEP", 2, [2.5]),
+    ("NETCDF4", "ZLEVELS", 1, list(range(NZ))),
+    ("NETCDF3_CLASSIC", "ZLEVELS", 2, list(range(NZ))),
+    # Without dimension records a 1-D variable cannot be told from a profile.
+    ("bare", "XTIME", 1, [0.0, 60.0, 120.0]),
+    # netCDF-4 keeps dimensions without variables as datasets of their names.
+    ("NETCDF4", "bottom_top", 0, None),
+    ("NETCDF4", "west_east_stag", 0, None),
+]
+
+
+@pytest.mark.parametrize("which, name, t, expected", ONE_DIMENSIONAL)
+def test_one_dimensional_variables_keep_their_time(one_dimensional, which, name, t, expected):
+    f = _tarq.TarqFile(one_dimensional[which])
+    if expected is None:
+        for request in (lambda: f.getvar(name, t), lambda: _tarq._describe_variable(f, name)):
+            with pytest.raises(_tarq.UnknownVariableError, match=f"^unknown variable: {name}"):
+                request()
+    else:
+        np.testing.assert_array_equal(f.getvar(name, t), expected)
+        assert _tarq._describe_variable(f, name)[4] == (len(expected),)
 
 
 def test_unknown_names_and_time_index_errors(f):
@@ -213,7 +254,7 @@ def test_zero_grid_sizes_never_divide_by_zero(tmp_path):
     assert (f.nz, f.ny, f.nx) == (3, 4, 0)
     assert f.getvar("pressure", 1).shape == (3, 4, 0)
     assert f.getvar("T", 1).shape == (4, 0)  # zero values match ny * nx first
-    np.testing.assert_array_equal(f.getvar("XTIME"), [0.0, 60.0])
+    np.testing.assert_array_equal(f.getvar("XTIME", 1), [60.0])
     # 20 values on a grid of no points: no leading count fits, so the shapes disagree.
     with pytest.raises(RuntimeError):
         f.getvar("lat")

@@ -207,9 +207,24 @@ def test_errors_come_before_any_computing(tmp_path, run_dir, paths, no_compute, 
         with pytest.raises(kind):
             txr.open_dataset(paths, ["t2", *args], chunks=chunks, **options)
 
+    # getvar ignores what its row does not read; a labelled result refuses it.
+    refused = [
+        ("t2", {"parcel_type": "mu"}, "option parcel_type is not read by t2"),
+        ("PSFC", {"top_m": 1000.0}, "option top_m is not read by PSFC"),
+        ("cape", {"parcel_type": "xx"}, "option parcel_type='xx' is not accepted by cape (expected sb, ml, mu)"),
+        ("stp", {"layer_type": "Effective"},
+         "option layer_type='Effective' is not accepted by stp (expected fixed, effective)"),
+    ]
+    for name, options, message in refused:
+        tarq.TarqFile(paths[0]).getvar(name, **options)  # lenient
+        with pytest.raises(tarq.InvalidParameterError) as err:
+            txr.open_getvar(paths, name, chunks=chunks, **options)
+        assert str(err.value) == f"invalid parameter: {message}"
+
     with pytest.raises(RuntimeError) as err:
         txr.open_getvar(paths, "t2", times=[6], chunks=chunks)
-    assert str(err.value) == "invalid parameter: timeidx 6 out of range (file has 6 times)"
+    counts = ", ".join(f"{p} has 2" for p in paths)
+    assert str(err.value) == f"invalid parameter: timeidx 6 out of range (6 times in 3 files: {counts})"
     with pytest.raises(RuntimeError, match="not among"):
         txr.open_getvar(paths, "t2", times=["2030-01-01_00:00:00"], chunks=chunks)
     with pytest.raises(ValueError, match="model levels"):
@@ -218,6 +233,23 @@ def test_errors_come_before_any_computing(tmp_path, run_dir, paths, no_compute, 
         txr.open_getvar(paths, "temp", levels=[500.0], vertical="sigma", chunks=chunks)
     with pytest.raises(ValueError, match="give both"):
         txr.open_getvar(paths, "temp", levels=[500.0], chunks=chunks)
+
+
+def test_repeated_times_are_refused_naming_both_files_and_the_time(tmp_path, paths, no_compute):
+    overlap = _model_file(tmp_path / "overlap.nc", "2024-05-20_19:00:00", seed=7)
+    link = tmp_path / "same.nc"
+    os.symlink(paths[0], link)
+    cases = [
+        ([paths[0], paths[0]], f"{paths[0]} and {paths[0]} are the same file: time 2024-05-20_18:00:00 would repeat"),
+        ([paths[0], str(link)], f"{paths[0]} and {link} are the same file: time 2024-05-20_18:00:00 would repeat"),
+        ([paths[0], overlap], f"{paths[0]} and {overlap} both hold time 2024-05-20_19:00:00"),
+        ([overlap, *paths], f"{overlap} and {paths[0]} both hold time 2024-05-20_19:00:00"),
+    ]
+    for files, message in cases:
+        for open_ in (lambda: txr.open_getvar(files, "t2"), lambda: txr.open_dataset(files, ["t2"], chunks={"Time": 1})):
+            with pytest.raises(ValueError) as err:
+                open_()
+            assert str(err.value) == message
 
 
 def test_a_failure_while_computing_names_its_file_and_time(tmp_path, paths):

@@ -150,6 +150,12 @@ class TarqFile:
             are filled from the surrounding land (off when None or 0). Read by the
             2-m rows (t2, tv2m, rh2m, dp2m), the CAPE family except el and cape3d,
             the composites except critical_angle, and the lapse rates.
+
+        getvar is lenient where the command line and `tarq.xarray` are not: an
+        option the row does not read is ignored, a parcel_type other than "ml"
+        or "mu" (e.g. "xx") lifts the surface parcel as "sb" does, and a
+        layer_type other than "effective" (e.g. "Effective") selects the fixed
+        layer.
         """
 
 def getvar(

@@ -15,9 +15,10 @@ from typing import Any, TextIO
 
 from tarq import _tarq, sample_path
 from tarq._requests import Result, UsageError, at_level, compute, describe
-from tarq.xarray._region import bbox_window
+from tarq._row_options import refusal
 from tarq.summary import (HEADLINE, Row, describe_file, field_stats, file_times, format_catalogue, format_table,
                           split_components)
+from tarq.xarray._region import bbox_window
 
 PROG = "python -m tarq"
 SAMPLE_FIGURE = "tarq-sample.png"
@@ -53,8 +54,14 @@ examples:
 file stores it, or "all" (the default). Statistics of a 3-D field cover every
 level unless --level is given. --plot draws the time given, or the last one.
 A diagnostic that cannot be computed from the file shows as "n/a (reason)".
-Exit status: 0 on success, 1 when a requested figure could not be made, 2 for
-bad arguments (missing or unreadable file, unknown name, bad option or time).
+An --opt that none of the NAMEs reads is refused. A --plot path without an
+extension gets .png; the path written is reported.
+
+exit status:
+  0  success
+  1  every requested NAME failed, or the figure needs matplotlib
+  2  bad arguments: missing or unreadable file, unknown name, an option no
+     NAME reads, a bad time or level, a --plot path that cannot be written
 """
 
 # getvar's options as --opt takes them: the text's type, and its accepted values.
@@ -85,7 +92,8 @@ def build_parser() -> argparse.ArgumentParser:
                    help="a getvar option, repeatable: " + ", ".join(OPTION_NAMES)
                         + " (parcel_type: sb, ml or mu; layer_type: fixed or effective; "
                           "storm_motion: U,V in m/s; use_virtual: true or false)")
-    p.add_argument("-p", "--plot", metavar="PNG", help=f"draw maps into this PNG file (without FILE: {SAMPLE_FIGURE})")
+    p.add_argument("-p", "--plot", metavar="PNG",
+                   help=f"draw maps into this file, .png added without an extension (without FILE: {SAMPLE_FIGURE})")
     p.add_argument("-l", "--level", metavar="K", help="model level (0 = lowest) of 3-D fields for maps and statistics")
     p.add_argument("-r", "--region", metavar="LAT0,LAT1,LON0,LON1",
                    help="only the smallest window of the grid holding every mass point in this "
@@ -149,6 +157,31 @@ def restrict_to_region(f: _tarq.TarqFile, text: str, t: int, out: TextIO) -> _ta
         raise UsageError(f"--region {text}: {e}") from None
     print(f"Region {text}: mass points [{j0}:{j1}, {i0}:{i1}] of the {f.ny} x {f.nx} grid", file=out)
     return f.window(i0, i1, j0, j1)
+
+
+def check_plot_path(text: str) -> str:
+    """The figure's path: .png where it has no extension, refused when
+    matplotlib cannot write its format or its directory cannot be written."""
+    if not text.strip():
+        raise UsageError("--plot: empty path")
+    ext = os.path.splitext(text)[1]
+    path = text if ext else text + ".png"
+    if text.endswith(os.sep) or os.path.isdir(text) or os.path.isdir(path):
+        raise UsageError(f"--plot {text}: is a directory")
+    try:
+        from matplotlib.figure import Figure
+    except ImportError:
+        formats = None  # reported when the figure is drawn
+    else:
+        formats = Figure().canvas.get_supported_filetypes()
+    if formats is not None and ext and ext[1:].lower() not in formats:
+        raise UsageError(f"--plot {text}: matplotlib cannot write {ext} files (it writes {', '.join(sorted(formats))})")
+    directory = os.path.dirname(os.path.abspath(path))
+    if not os.path.isdir(directory):
+        raise UsageError(f"--plot {text}: no such directory {directory}")
+    if not os.access(directory, os.W_OK) or (os.path.exists(path) and not os.access(path, os.W_OK)):
+        raise UsageError(f"--plot {text}: cannot write {path}")
+    return path
 
 
 def select_times(text: str, times: list[str] | None, nt: int) -> list[int]:
@@ -226,29 +259,37 @@ def run(args: argparse.Namespace, out: TextIO = sys.stdout) -> int:
         return 0
     sample = args.file is None
     options = parse_options(args.opt)
+    names = args.names or list(HEADLINE)
+    if (problem := refusal(names, options)) is not None:
+        raise UsageError(f"--opt: {problem}")
+    png = check_plot_path(args.plot) if args.plot is not None else (SAMPLE_FIGURE if sample else None)
     f = open_model_file(sample_path() if sample else args.file)
     times, _ = file_times(f)
     indices = select_times(args.time, times, f.nt)
     if args.region is not None:
         f = restrict_to_region(f, args.region, indices[0], out)
     level = check_level(args.level, f.nz)
-    names = args.names or list(HEADLINE)
     described = {name: describe(f, name, args.units) for name in names}
     request = Request(f, names, times, args.units, options, level, described)
-    png = args.plot or (SAMPLE_FIGURE if sample else None)
 
     print("\n".join(describe_file(f)), file=out, flush=True)
-    kept = print_tables(request, indices, out)
+    kept, computed = print_tables(request, indices, out)
+    if not computed:
+        print(f"{PROG}: error: no requested variable could be computed", file=sys.stderr)
+        return 1
     if png is None:
         return 0
-    status = draw_figure(request, indices[-1], kept, png, named=bool(args.names), out=out)
+    status = draw_figure(request, indices[-1], kept, png, named=bool(args.names), out=out,
+                         asked=args.plot is not None)
     return 1 if status and args.plot else 0
 
 
-def print_tables(request: Request, indices: list[int], out: TextIO) -> dict[str, Result]:
-    """Prints one table per time; returns the results of the last time."""
+def print_tables(request: Request, indices: list[int], out: TextIO) -> tuple[dict[str, Result], bool]:
+    """Prints one table per time; returns the results of the last time and
+    whether any result at any time had values."""
     progress = Progress(len(indices))
     kept: dict[str, Result] = {}
+    computed = False
     try:
         for n, t in enumerate(indices):
             kept = {}
@@ -256,6 +297,7 @@ def print_tables(request: Request, indices: list[int], out: TextIO) -> dict[str,
             for name in request.names:
                 progress.show(n, name)
                 kept[name] = compute(request.f, name, t, request.units, request.options)
+                computed = computed or kept[name].values is not None
                 rows.extend(table_rows(name, kept[name], request.described[name][1], request.level))
             progress.clear()
             where = f", level {request.level}" if request.level is not None else ""
@@ -263,12 +305,14 @@ def print_tables(request: Request, indices: list[int], out: TextIO) -> dict[str,
             print("\n".join(format_table(rows)), file=out, flush=True)
     finally:
         progress.clear()
-    return kept
+    return kept, computed
 
 
-def draw_figure(request: Request, t: int, kept: dict[str, Result], png: str, named: bool, out: TextIO) -> int:
+def draw_figure(request: Request, t: int, kept: dict[str, Result], png: str, named: bool, out: TextIO,
+                asked: bool = True) -> int:
     """Maps of the named variables, or the headline maps, at time t; 0 when
-    the figure was written, 1 when it could not be."""
+    the figure was written, 1 when it could not be; a --plot path (`asked`)
+    that cannot be written is a UsageError."""
     try:
         from tarq import figures
     except ImportError:
@@ -283,9 +327,14 @@ def draw_figure(request: Request, t: int, kept: dict[str, Result], png: str, nam
     title = f"{os.path.basename(request.f.path)}: {request.stamp(t)} (time {t})"
     try:
         width, height = figures.draw(request.f, t, panels, title, png)
-    except OSError as e:
-        print(f"\nNo figure: cannot write {png} ({e.strerror or e}).", file=out)
-        return 1
+    except (OSError, ValueError) as e:
+        reason = getattr(e, "strerror", None) or e
+        if not asked:
+            print(f"\nNo figure: cannot write {png} ({reason}).", file=out)
+            return 1
+        # The path was checked before any work; what remains (a full disk, a
+        # directory that vanished) is still the path's fault.
+        raise UsageError(f"--plot {png}: cannot write ({reason})") from None
     print(f"\nFigure: {os.path.abspath(png)} ({what} at {request.stamp(t)}, {width} x {height} pixels)", file=out)
     return 0
 

@@ -47,7 +47,7 @@ TEST(Hdf5Attribute, ValuesByType) {
         {"u32 above 2^31", attribute_v3("U", int_type(4, false), kScalar, fields({{3000000000u, 4}})), {3e9}},
         {"array gives its first element", attribute_v3("A", float_type(4), dataspace({3}),
                                                        fields({{0x3FC00000, 4}, {0x40200000, 4}, {0, 4}})), {1.5f}},
-        {"text", attribute_v3("T", fields({{0x13, 1}, {0, 3}, {5, 4}}), kScalar, text("hello")), {std::string("h")}},
+        {"text", attribute_v3("T", fields({{0x13, 1}, {0, 3}, {5, 4}}), kScalar, text("hello")), {std::string("hello")}},
         {"text of 5 elements", attribute_v3("T", fields({{0x13, 1}, {0, 3}, {1, 4}}), dataspace({5}), concat({text("hi"), Image(3, 0)})),
          {std::string("hi")}},
         {"1-byte integer is text", attribute_v3("I", int_type(1, true), dataspace({2}), text("ab")), {std::string("ab")}},
@@ -61,21 +61,24 @@ TEST(Hdf5Attribute, ValuesByType) {
     }
 }
 
-// Packing attributes (_FillValue of a 2-byte variable, for one) need the first
-// element of every numeric type, whichever variant holds the value.
-TEST(Hdf5Attribute, NumberOfEveryNumericType) {
-    const std::vector<std::pair<Image, std::optional<double>>> cases = {
-        {attribute_v3("F", int_type(2, true, true), kScalar, Image{0x80, 0x01}), -32767.0},
-        {attribute_v3("U", int_type(2, false), kScalar, Image{0xFF, 0xFF}), 65535.0},
-        {attribute_v3("L", int_type(8, true), kScalar, Image(8, 0xFF)), -1.0},
-        {attribute_v3("S", float_type(4), kScalar, fields({{0x3E000000, 4}})), 0.125},
-        {attribute_v3("B", int_type(1, true), kScalar, Image{0xFF}), std::nullopt},
-        {attribute_v3("T", fields({{0x13, 1}, {0, 3}, {5, 4}}), kScalar, text("hello")), std::nullopt},
+// Packing and masking attributes (an int8 _FillValue, a two-element
+// valid_range) need every element of every numeric type, whichever variant
+// holds the value; text has none.
+TEST(Hdf5Attribute, NumbersOfEveryNumericType) {
+    const std::vector<std::pair<Image, std::vector<double>>> cases = {
+        {attribute_v3("F", int_type(2, true, true), kScalar, Image{0x80, 0x01}), {-32767.0}},
+        {attribute_v3("U", int_type(2, false), kScalar, Image{0xFF, 0xFF}), {65535.0}},
+        {attribute_v3("L", int_type(8, true), kScalar, Image(8, 0xFF)), {-1.0}},
+        {attribute_v3("S", float_type(4), kScalar, fields({{0x3E000000, 4}})), {0.125}},
+        {attribute_v3("B", int_type(1, true), kScalar, Image{0xFF}), {-1.0}},
+        {attribute_v3("UB", int_type(1, false), dataspace({2}), Image{0xFF, 0x01}), {255.0, 1.0}},
+        {attribute_v3("R", int_type(2, true), dataspace({2}), fields({{0xFFFF, 2}, {7, 2}})), {-1.0, 7.0}},
+        {attribute_v3("T", fields({{0x13, 1}, {0, 3}, {5, 4}}), kScalar, text("hello")), {}},
     };
-    for (const auto& [message, number] : cases) {
+    for (const auto& [message, numbers] : cases) {
         const auto parsed = hdf5::parse_attribute_message(message);
         ASSERT_TRUE(parsed);
-        EXPECT_EQ(parsed->value.number, number) << parsed->name;
+        EXPECT_EQ(parsed->value.numbers, numbers) << parsed->name;
     }
 }
 

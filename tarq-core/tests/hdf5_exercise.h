@@ -39,7 +39,8 @@ inline void exercise_netcdf3_file(const std::string& path) {
         (void)file->read_f64_slab(name, 0);
         (void)file->read_f64_slab(name, 1);
         for (const char* attribute : {"scale_factor", "add_offset", "_FillValue"})
-            (void)file->member_attr_f64(name, attribute);
+            (void)file->member_attr(name, attribute);
+        (void)file->datatype(name);
     }
     for (const std::string& name : file->attribute_names()) (void)file->attr_f64(name);
     for (const char* dimension : {"Time", "south_north", "west_east"}) (void)file->dimension_size(dimension);

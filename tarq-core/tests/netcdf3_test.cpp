@@ -104,6 +104,8 @@ TEST(Netcdf3, MalformedHeadersAreRefused) {
     Image truncated(good.begin(), good.begin() + 40);
     Image bad_version = good;
     bad_version[3] = 3;
+    Image short_record = good;
+    short_record.resize(good.size() - 2);
     // A header whose R data sit on A's.
     const std::uint64_t a_at = good.size() - 12 - 12;
     const std::vector<Case> cases = {
@@ -117,6 +119,10 @@ TEST(Netcdf3, MalformedHeadersAreRefused) {
          "Malformed netCDF classic header: data of 'A' and the records overlap"},
         {"records past 2^64", small_file(5, {.numrecs = 0x7FFFFFFFFFFFFFFF}),
          "Malformed netCDF classic header: 9223372036854775807 records"},
+        {"more records than the file holds", small_file(2, {.numrecs = 3}),
+         "Malformed netCDF classic header: record count 3 but the file holds 2 whole records"},
+        {"last record cut short", short_record,
+         "Malformed netCDF classic header: record count 2 but the file holds 1 whole record"},
         {"CDF-5 type in CDF-1", small_file(1, {.r_type = 9}), "Malformed netCDF classic header: unknown type 9 of 'R'"},
         {"unknown type", small_file(5, {.r_type = 12}), "Malformed netCDF classic header: unknown type 12 of 'R'"},
     };

@@ -99,15 +99,27 @@ def _scan(paths: list[str]) -> list[_FileInfo]:
 
 
 def _time_axis(infos: list[_FileInfo]) -> list[_TimeEntry]:
+    """Every time of the files in time order; a time held twice (a file listed
+    twice, files that overlap) would give two different results one label."""
     entries = [_TimeEntry(t, i, k) for i, info in enumerate(infos) for k, t in enumerate(info.times)]
-    return sorted(entries, key=lambda e: e.time)  # stable: equal times keep file order
+    entries.sort(key=lambda e: e.time)  # stable: equal times keep file order
+    for a, b in zip(entries, entries[1:]):
+        if a.time == b.time:
+            first, second = infos[a.file].path, infos[b.file].path
+            when = str(a.time.astype("datetime64[s]")).replace("T", "_")
+            if a.file == b.file or os.path.realpath(first) == os.path.realpath(second):
+                raise ValueError(f"{first} and {second} are the same file: time {when} would repeat")
+            raise ValueError(f"{first} and {second} both hold time {when}")
+    return entries
 
 
-def _missing_time(t: int, n: int) -> InvalidParameterError:
-    return InvalidParameterError(f"invalid parameter: timeidx {t} out of range (file has {n} times)")
+def _missing_time(t: int, entries: list[_TimeEntry], infos: list[_FileInfo]) -> InvalidParameterError:
+    counts = ", ".join(f"{info.path} has {len(info.times)}" for info in infos)
+    return InvalidParameterError(
+        f"invalid parameter: timeidx {t} out of range ({len(entries)} times in {len(infos)} files: {counts})")
 
 
-def _select_times(entries: list[_TimeEntry], times: Any) -> list[_TimeEntry]:
+def _select_times(entries: list[_TimeEntry], times: Any, infos: list[_FileInfo]) -> list[_TimeEntry]:
     """Indexes into the time-ordered axis (int, slice or sequence of ints, negative
     from the end) or time values (str, datetime64, datetime) matched exactly."""
     n = len(entries)
@@ -124,7 +136,7 @@ def _select_times(entries: list[_TimeEntry], times: Any) -> list[_TimeEntry]:
         if isinstance(item, (int, np.integer)):
             t = int(item)
             if not -n <= t < n:
-                raise _missing_time(t, n)
+                raise _missing_time(t, entries, infos)
             chosen.append(entries[t])
             continue
         value = np.datetime64(item.replace("_", "T", 1) if isinstance(item, str) else item, "ns")
@@ -149,7 +161,7 @@ def _prepare(paths: PathArg, times: Any, levels: Any, vertical: str | None, regi
              bbox: Any = None) -> _Request:
     level_values = _level_values(levels, vertical)
     infos = _scan(_resolve_paths(paths))
-    entries = _select_times(_time_axis(infos), times)
+    entries = _select_times(_time_axis(infos), times, infos)
     if not entries:
         raise ValueError("no times selected")
     first = TarqFile(infos[entries[0].file].path)

@@ -6,6 +6,7 @@ from __future__ import annotations
 from dataclasses import dataclass
 from typing import Any, Mapping
 
+from tarq._row_options import refusal
 from tarq._tarq import InvalidParameterError, TarqFile, _catalogue, _describe_variable
 from tarq.xarray._files import _FileInfo, _Request
 
@@ -58,6 +59,11 @@ def _check_options(f: TarqFile, name: str, options: Mapping[str, Any]) -> None:
         f.getvar(name, f.nt, **options)
     except InvalidParameterError:
         pass  # the time index, checked first: every argument was converted
+    # getvar ignores an option its row does not read; a labelled result
+    # would then claim an option it was not computed with.
+    problem = refusal([name], options)
+    if problem is not None:
+        raise InvalidParameterError(f"invalid parameter: {problem}")
 
 
 def _plan(request: _Request, name: str, options: dict[str, Any], need_levels: bool) -> _Plan:

@@ -28,6 +28,11 @@ Result<VarDescription> describe_stored(const TarqFile& file, ResolvedRequest&& r
         found = std::move(upper);
         dims = file.reader->shape(found);
     }
+    // A dimension is no variable, as read_var decides.
+    if (dims) {
+        TARQ_TRY(const bool dimension_only, is_dimension_only(file, found));
+        if (dimension_only) return unknown_variable(request.name);
+    }
     // The slab read_var returns, decided as it decides.
     const bool whole = dims && is_stored_whole(file, found, *dims);
     const auto slab = dims ? std::span<const std::uint64_t>(*dims).subspan(whole ? 0 : 1)

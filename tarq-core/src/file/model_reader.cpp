@@ -49,10 +49,11 @@ public:
         return file_.read_f64_box(name, lo, hi);
     }
     Result<double> attr_f64(std::string_view name) const override { return file_.attr_f64(name); }
-    Result<std::optional<double>> variable_attr_f64(std::string_view variable,
-                                                    std::string_view attribute) const override {
-        return file_.member_attr_f64(variable, attribute);
+    Result<std::optional<AttrValue>> variable_attr(std::string_view variable,
+                                                   std::string_view attribute) const override {
+        return file_.member_attr(variable, attribute);
     }
+    Result<Datatype> datatype(std::string_view name) const override { return file_.datatype(name); }
     std::optional<std::uint64_t> dimension_size(std::string_view name) const override {
         return file_.dimension_size(name);
     }

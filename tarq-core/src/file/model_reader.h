@@ -10,7 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "io/attr_value.h"
 #include "io/dimension_ids.h"
+#include "io/element_type.h"
 #include "util/error.h"
 
 namespace tarq {
@@ -43,9 +45,11 @@ public:
                                                                     const HorizontalCrop& crop) const = 0;
     // A global attribute as float64.
     [[nodiscard]] virtual Result<double> attr_f64(std::string_view name) const = 0;
-    // The first element of a numeric attribute of a variable, if it has one.
-    [[nodiscard]] virtual Result<std::optional<double>> variable_attr_f64(std::string_view variable,
-                                                                          std::string_view attribute) const = 0;
+    // An attribute of a variable, if it has one of that name.
+    [[nodiscard]] virtual Result<std::optional<AttrValue>> variable_attr(std::string_view variable,
+                                                                         std::string_view attribute) const = 0;
+    // The element type a variable is stored in.
+    [[nodiscard]] virtual Result<Datatype> datatype(std::string_view name) const = 0;
     // The length of a named dimension; netCDF-4 keeps each dimension as a
     // one-dimensional member of that name.
     [[nodiscard]] virtual std::optional<std::uint64_t> dimension_size(std::string_view name) const = 0;

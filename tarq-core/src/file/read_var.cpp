@@ -55,6 +55,8 @@ Result<std::vector<double>> read_time_slab(const TarqFile& file, std::string_vie
 
 Result<StoredField> read_stored(const TarqFile& file, std::string_view name, std::size_t t) {
     TARQ_TRY(const auto dims, file.reader->shape(name));
+    TARQ_TRY(const bool dimension_only, is_dimension_only(file, name));
+    if (dimension_only) return fail(ErrorKind::VarNotFound, std::string(name));
     const bool whole = is_stored_whole(file, name, dims);
     const std::span<const std::uint64_t> stored = std::span(dims).subspan(whole ? 0 : 1);
     // A window keeps only its rows and columns of the horizontal dimensions.
@@ -73,7 +75,7 @@ Result<StoredField> read_stored(const TarqFile& file, std::string_view name, std
             return std::unexpected(fits.error());
     }
     StoredField field{{}, {shape.begin(), shape.end()}, whole};
-    if (dims.size() < 2) {
+    if (whole && dims.size() < 2) {
         TARQ_TRY(field.values, file.reader->read_f64(name));
     } else if (whole) {
         TARQ_TRY(field.values, read_whole(file, name, dims, shape, crop));

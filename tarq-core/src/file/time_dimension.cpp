@@ -1,5 +1,7 @@
 #include "file/time_dimension.h"
 
+#include <string>
+
 namespace tarq {
 
 namespace {
@@ -15,15 +17,26 @@ bool is_static_grid_field(const TarqFile& file, std::span<const std::uint64_t> d
 }  // namespace
 
 std::optional<bool> has_time_dimension(const TarqFile& file, std::string_view name) {
-    const auto time_ids = file.reader->dimension_ids("T");
+    // T's first dimension is time; a surface-only file has Times instead.
+    auto time_ids = file.reader->dimension_ids("T");
+    if (!time_ids) time_ids = file.reader->dimension_ids("Times");
     if (!time_ids || time_ids->empty() || !time_ids->front()) return std::nullopt;
     const auto ids = file.reader->dimension_ids(name);
     if (!ids || ids->empty() || !ids->front()) return std::nullopt;
     return *ids->front() == *time_ids->front();
 }
 
+Result<bool> is_dimension_only(const TarqFile& file, std::string_view name) {
+    TARQ_TRY(const auto label, file.reader->variable_attr(name, "NAME"));
+    const auto* text = label ? std::get_if<std::string>(&label->value) : nullptr;
+    return text && text->starts_with("This is a netCDF dimension but not a netCDF variable");
+}
+
 bool is_stored_whole(const TarqFile& file, std::string_view name, std::span<const std::uint64_t> dims) {
-    if (dims.size() < 2) return true;
+    // A 1-D variable is one value per time (XTIME) only where the file says
+    // its dimension is time.
+    if (dims.size() == 1) return has_time_dimension(file, name) != std::optional(true);
+    if (dims.empty()) return true;
     // The file's dimension metadata decides whether the first dimension is
     // time; without it, only [ny, nx] fields and 1-D variables are static.
     const auto timed = has_time_dimension(file, name);

@@ -1,5 +1,6 @@
 #include "hdf5/attribute.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "hdf5/datatype.h"
 #include "hdf5/fractal_heap.h"
 #include "hdf5/object_header.h"
+#include "io/checked.h"
 #include "io/convert.h"
 
 namespace tarq::hdf5 {
@@ -31,16 +33,16 @@ Result<AttrValue> numeric_value(const Datatype& type, ByteSpan data) {
     switch (type.type) {
         case ElementType::F64:
             if (data.size() < 8) return netcdf_error("F64 attr data too short");
-            return AttrValue{std::bit_cast<double>(load_bits<std::uint64_t>(data, be)), std::nullopt};
+            return AttrValue{std::bit_cast<double>(load_bits<std::uint64_t>(data, be)), {}};
         case ElementType::F32:
             if (data.size() < 4) return netcdf_error("F32 attr data too short");
-            return AttrValue{std::bit_cast<float>(load_bits<std::uint32_t>(data, be)), std::nullopt};
+            return AttrValue{std::bit_cast<float>(load_bits<std::uint32_t>(data, be)), {}};
         case ElementType::I32: {
             if (data.size() < 4) return netcdf_error("I32 attr data too short");
             const auto bits = load_bits<std::uint32_t>(data, be);
             // An unsigned value above 2^31 - 1 is kept exactly as float64.
-            if (!type.is_signed && bits > 0x7FFFFFFFu) return AttrValue{static_cast<double>(bits), std::nullopt};
-            return AttrValue{std::bit_cast<std::int32_t>(bits), std::nullopt};
+            if (!type.is_signed && bits > 0x7FFFFFFFu) return AttrValue{static_cast<double>(bits), {}};
+            return AttrValue{std::bit_cast<std::int32_t>(bits), {}};
         }
         case ElementType::I16:
         case ElementType::I64:
@@ -49,13 +51,12 @@ Result<AttrValue> numeric_value(const Datatype& type, ByteSpan data) {
     return netcdf_error("not numeric");
 }
 
-// The first element as float64 for floating-point and 2-, 4- and 8-byte
-// integer types; 1-byte integers are indistinguishable from text here.
-std::optional<double> first_number(const Datatype& type, ByteSpan data) {
-    const std::uint64_t size = element_size(type.type);
-    if (type.type == ElementType::Byte || data.size() < size) return std::nullopt;
-    const auto values = convert_to_f64(data.first(size), type);
-    return values.front();
+// Every element as float64 of a numeric type of any size; nothing for text.
+std::vector<double> all_numbers(const Datatype& type, ByteSpan data, std::uint64_t count) {
+    if (type.text) return {};
+    const std::uint64_t stored = data.size() / element_size(type.type);
+    const auto n = static_cast<std::size_t>(std::min(stored, count));
+    return convert_to_f64(data.first(n * element_size(type.type)), type);
 }
 
 }  // namespace
@@ -88,15 +89,20 @@ Result<NamedAttribute> parse_attribute_message(ByteSpan m) {
     // only point at the real one, so such a value is kept as text.
     const bool shared_type = version >= 2 && (m[1] & 0x01);
     const auto type = shared_type ? netcdf_error("shared datatype") : parse_datatype(m.subspan(datatype_at, datatype_size));
+    const std::uint64_t count = element_count(dims).value_or(~std::uint64_t{0});
     if (type && type->type != ElementType::Byte && type->type != ElementType::I16 && type->type != ElementType::I64) {
         TARQ_TRY(attribute.value, numeric_value(*type, data));
-        attribute.value.number = first_number(*type, data);
+        attribute.value.numbers = all_numbers(*type, data, count);
         return attribute;
     }
-    const std::uint64_t count = element_count(dims).value_or(~std::uint64_t{0});
-    const std::size_t text_size = static_cast<std::size_t>(std::min<std::uint64_t>(data.size(), count));
-    attribute.value = AttrValue{strip_trailing_nuls(utf8_lossy(data.first(text_size))), std::nullopt};
-    if (type) attribute.value.number = first_number(*type, data);
+    // A string's elements are as long as its datatype says (netCDF-4 keeps
+    // text as one scalar string of its full length).
+    const std::uint64_t width =
+        type && type->text ? std::max<std::uint64_t>(1, le_uint_unchecked(m.subspan(datatype_at), 4, 4)) : 1;
+    const auto chars = checked_mul(count, width).value_or(~std::uint64_t{0});
+    const std::size_t text_size = static_cast<std::size_t>(std::min<std::uint64_t>(data.size(), chars));
+    attribute.value = AttrValue{strip_trailing_nuls(utf8_lossy(data.first(text_size))), {}};
+    if (type) attribute.value.numbers = all_numbers(*type, data, count);
     return attribute;
 }
 

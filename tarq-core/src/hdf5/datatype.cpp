@@ -29,6 +29,7 @@ Result<Datatype> parse_datatype(ByteSpan message) {
             return datatype;
         case 3:  // string: unsigned bytes whatever its declared size
             datatype.type = ElementType::Byte;
+            datatype.text = true;
             return datatype;
         default:
             return netcdf_error("Unsupported datatype class " + std::to_string(type_class));

@@ -173,11 +173,16 @@ Result<double> Hdf5File::attr_f64(std::string_view name) const {
     return attr_value_f64(key, found->second);
 }
 
-Result<std::optional<double>> Hdf5File::member_attr_f64(std::string_view member, std::string_view attribute) const {
+Result<Datatype> Hdf5File::datatype(std::string_view name) const {
+    TARQ_TRY(const DatasetInfo info, dataset_info(name));
+    return info.datatype;
+}
+
+Result<std::optional<AttrValue>> Hdf5File::member_attr(std::string_view member, std::string_view attribute) const {
     const std::string key(member);
-    const auto numeric = [&](const AttributeTable& table) -> std::optional<double> {
+    const auto numeric = [&](const AttributeTable& table) -> std::optional<AttrValue> {
         const auto found = table.find(std::string(attribute));
-        return found == table.end() ? std::nullopt : found->second.number;
+        return found == table.end() ? std::nullopt : std::optional(found->second);
     };
     {
         const std::lock_guard lock(state_->cache_mutex);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "hdf5/dataset_info.h"
+#include "io/attr_value.h"
 #include "io/dimension_ids.h"
 #include "io/file_reader.h"
 #include "util/error.h"
@@ -68,11 +69,13 @@ public:
     // A root group attribute as float64.
     [[nodiscard]] Result<double> attr_f64(std::string_view name) const;
 
-    // The first element of a numeric attribute of a root member, as float64;
-    // nothing when the member has no such attribute or it is not numeric.
-    // A member's attributes are read once and cached.
-    [[nodiscard]] Result<std::optional<double>> member_attr_f64(std::string_view member,
-                                                                std::string_view attribute) const;
+    // An attribute of a root member; nothing when the member has none of
+    // that name. A member's attributes are read once and cached.
+    [[nodiscard]] Result<std::optional<AttrValue>> member_attr(std::string_view member,
+                                                               std::string_view attribute) const;
+
+    // The element type a root dataset is stored in.
+    [[nodiscard]] Result<Datatype> datatype(std::string_view name) const;
 
     // Sorted names of the root group's hard links and attributes, for tests
     // and the fuzz target.

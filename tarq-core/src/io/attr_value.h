@@ -5,19 +5,20 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "util/error.h"
 
 namespace tarq {
 
-// F64, F32 and I32 hold the first element of a numeric attribute; every other
-// datatype (strings, 1-byte integers, unsupported types) is kept as text.
+// `value`, for global attributes: F64, F32 and I32 hold the first element of
+// a numeric attribute; every other datatype (strings, 1-byte, 2-byte and
+// 8-byte integers, unsupported types) is kept as text.
 struct AttrValue {
     std::variant<double, float, std::int32_t, std::string> value;
-    // The first element of any floating-point or 2-, 4- or 8-byte integer
-    // attribute as float64, for the packing attributes of variables
-    // (scale_factor, add_offset, _FillValue, missing_value).
-    std::optional<double> number;
+    // Every element of a numeric attribute of any type and size as float64,
+    // for the packing and masking attributes of variables; empty for text.
+    std::vector<double> numbers;
 };
 
 // A global attribute as float64: F64, F32 and I32 widen exactly; text is

@@ -15,6 +15,7 @@ struct Datatype {
     ElementType type = ElementType::Byte;
     bool big_endian = false;
     bool is_signed = false;  // fixed point only; strings are unsigned bytes
+    bool text = false;       // characters (HDF5 strings, classic NC_CHAR), never numbers
 };
 
 // Element size in bytes of a supported element type.

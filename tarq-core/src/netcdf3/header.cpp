@@ -86,7 +86,7 @@ std::optional<Datatype> datatype_of(std::uint64_t code, std::uint8_t version) {
     type.big_endian = true;
     switch (code) {
         case 1: type.type = ElementType::Byte; type.is_signed = true; return type;
-        case 2: type.type = ElementType::Byte; return type;
+        case 2: type.type = ElementType::Byte; type.text = true; return type;
         case 3: type.type = ElementType::I16; type.is_signed = true; return type;
         case 4: type.type = ElementType::I32; type.is_signed = true; return type;
         case 5: type.type = ElementType::F32; return type;
@@ -126,22 +126,21 @@ Result<std::string> read_name(Cursor& in) {
 
 // The value as the HDF5 reader keeps the same attribute of a netCDF-4 file:
 // float, double and 4-byte integers are numbers; characters, 1-byte integers
-// and the other sizes are text. `number` holds the first element of every
-// numeric type but the 1-byte ones.
+// and the other sizes are text. `numbers` holds every element of every
+// numeric type.
 AttrValue attribute_value(const Datatype& type, ByteSpan values) {
-    const std::uint64_t size = element_size(type.type);
-    std::optional<double> first;
-    if (type.type != ElementType::Byte && values.size() >= size)
-        first = convert_to_f64(values.first(size), type).front();
-    if (first) {
-        if (type.type == ElementType::F64) return AttrValue{*first, first};
-        if (type.type == ElementType::F32) return AttrValue{static_cast<float>(*first), first};
-        if (type.type == ElementType::I32 && (type.is_signed || *first <= 2147483647.0))
-            return AttrValue{static_cast<std::int32_t>(*first), first};
-        if (type.type == ElementType::I32) return AttrValue{*first, first};
+    std::vector<double> numbers;
+    if (!type.text) numbers = convert_to_f64(values, type);
+    if (!numbers.empty()) {
+        const double first = numbers.front();
+        if (type.type == ElementType::F64) return AttrValue{first, std::move(numbers)};
+        if (type.type == ElementType::F32) return AttrValue{static_cast<float>(first), std::move(numbers)};
+        if (type.type == ElementType::I32 && (type.is_signed || first <= 2147483647.0))
+            return AttrValue{static_cast<std::int32_t>(first), std::move(numbers)};
+        if (type.type == ElementType::I32) return AttrValue{first, std::move(numbers)};
     }
     // Text loses its trailing NULs, as in the HDF5 reader.
-    return AttrValue{strip_trailing_nuls(utf8_lossy(values)), first};
+    return AttrValue{strip_trailing_nuls(utf8_lossy(values)), std::move(numbers)};
 }
 
 Result<std::vector<Attribute>> read_attributes(Cursor& in) {
@@ -317,6 +316,22 @@ std::uint64_t streaming_records(const Header& header, std::uint64_t file_size) {
     return (file_size - first) / header.record_bytes;
 }
 
+// The records the file holds whole: those whose record variables' data all
+// end within the file (the padding after the last one may be missing).
+std::uint64_t records_held(const Header& header, std::uint64_t file_size) {
+    std::uint64_t first = std::numeric_limits<std::uint64_t>::max();
+    std::uint64_t reach = 0;  // from the first record variable's data to the last one's end
+    for (const Variable& var : header.variables) {
+        if (!var.is_record) continue;
+        first = std::min(first, var.begin);
+    }
+    for (const Variable& var : header.variables)
+        if (var.is_record) reach = std::max(reach, var.begin - first + var.slab_bytes);
+    if (first == std::numeric_limits<std::uint64_t>::max() || first >= file_size || file_size - first < reach) return 0;
+    if (header.record_bytes == 0) return std::numeric_limits<std::uint64_t>::max();
+    return (file_size - first - reach) / header.record_bytes + 1;
+}
+
 Result<Header> parse(ByteSpan bytes, std::uint64_t file_size, bool& exhausted) {
     Header header;
     header.version = bytes[3];
@@ -346,6 +361,11 @@ Result<Header> parse(ByteSpan bytes, std::uint64_t file_size, bool& exhausted) {
     for (Variable& var : header.variables)
         if (var.is_record) var.shape[0] = header.numrecs;
     if (auto checked = check_extents(header, in.position()); !checked) return finish(std::unexpected(checked.error()));
+    // A record count the file cannot hold would open and then fail every
+    // read of a record.
+    if (const auto held = records_held(header, file_size); header.numrecs > held)
+        return finish(malformed("record count " + std::to_string(header.numrecs) + " but the file holds " +
+                                std::to_string(held) + " whole record" + (held == 1 ? "" : "s")));
     return finish(std::move(header));
 }
 

@@ -169,12 +169,17 @@ Result<double> Netcdf3File::attr_f64(std::string_view name) const {
     return attr_value_f64(key, found->value);
 }
 
-Result<std::optional<double>> Netcdf3File::member_attr_f64(std::string_view variable,
-                                                           std::string_view attribute) const {
+Result<std::optional<AttrValue>> Netcdf3File::member_attr(std::string_view variable,
+                                                          std::string_view attribute) const {
     TARQ_TRY(const Variable* var, state_->find(variable));
     for (const auto& a : var->attributes)
-        if (a.name == attribute) return a.value.number;
-    return std::optional<double>{};
+        if (a.name == attribute) return std::optional<AttrValue>(a.value);
+    return std::optional<AttrValue>();
+}
+
+Result<Datatype> Netcdf3File::datatype(std::string_view name) const {
+    TARQ_TRY(const Variable* var, state_->find(name));
+    return var->datatype;
 }
 
 std::optional<std::uint64_t> Netcdf3File::dimension_size(std::string_view name) const {

@@ -12,7 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "io/attr_value.h"
 #include "io/dimension_ids.h"
+#include "io/element_type.h"
 #include "io/file_reader.h"
 #include "util/error.h"
 
@@ -48,10 +50,12 @@ public:
     // A global attribute as float64, with the HDF5 reader's rules and errors.
     [[nodiscard]] Result<double> attr_f64(std::string_view name) const;
 
-    // The first element of a numeric attribute of a variable; nothing when
-    // absent or not numeric.
-    [[nodiscard]] Result<std::optional<double>> member_attr_f64(std::string_view variable,
-                                                                std::string_view attribute) const;
+    // An attribute of a variable; nothing when the variable has none of that name.
+    [[nodiscard]] Result<std::optional<AttrValue>> member_attr(std::string_view variable,
+                                                               std::string_view attribute) const;
+
+    // The element type a variable is stored in.
+    [[nodiscard]] Result<Datatype> datatype(std::string_view name) const;
 
     // The length of a named dimension (the record count for the record one).
     [[nodiscard]] std::optional<std::uint64_t> dimension_size(std::string_view name) const;
