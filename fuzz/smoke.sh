@@ -34,10 +34,14 @@ cmake -S tarq-core -B "$out/core" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARQ_BUILD
     -DCMAKE_CXX_COMPILER="$CXX" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
     -DCMAKE_CXX_FLAGS="-fno-omit-frame-pointer -fsanitize=fuzzer-no-link $sanitizers" >/dev/null
 cmake --build "$out/core" -j "${FUZZ_JOBS:-2}" >/dev/null
+# The core links SLEEF where its configure step found it; the targets then
+# link it too.
+vector_math=$(sed -n 's/^SLEEF_LIBRARY:FILEPATH=//p' "$out/core/CMakeCache.txt")
+case "$vector_math" in *NOTFOUND*) vector_math= ;; esac
 for target in $targets; do
     "$CXX" -std=c++23 -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer $sanitizers \
         -Itarq-core/src -Itarq-core/tests "fuzz/${target}_fuzz.cpp" "$out/core/libtarq_core.a" \
-        -lz -pthread -o "$out/${target}_fuzz"
+        ${vector_math} -lz -pthread -o "$out/${target}_fuzz"
 done
 
 # The seed writers need h5py and netCDF4, and the model's an installed tarq
