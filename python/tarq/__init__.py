@@ -2,7 +2,9 @@
 
 Open a netCDF-4 output file with :class:`TarqFile` and ask :func:`getvar` for any
 of the catalogued diagnostics (see :func:`list_variables`) or any stored variable;
-:func:`interp_levels` interpolates fields to pressure or height levels, and
+:func:`interp_levels` interpolates fields to pressure or height levels,
+:func:`vinterp` does so field by field (with the values below the lowest model
+level), and
 :mod:`tarq.xarray` gives labelled, optionally lazy results over many files.
 :func:`sample_path` gives a small model output file shipped with the package, and
 ``python -m tarq`` summarises any file (see ``python -m tarq --help``).
@@ -18,9 +20,10 @@ from tarq._tarq import (AttributeNotFoundError, AttributeTypeError, ComputationE
                         FileError, InternalError, InvalidParameterError, NetCDFError, TarqError, TarqFile,
                         UnitConversionError, UnknownVariableError, VariableNotFoundError, getvar, interp_levels,
                         list_variables)
+from tarq.vertical import vinterp
 
 __all__ = [
-    "TarqFile", "getvar", "interp_levels", "list_variables", "sample_path",
+    "TarqFile", "getvar", "interp_levels", "list_variables", "sample_path", "vinterp",
     "InternalError", "TarqError", "FileError", "NetCDFError", "VariableNotFoundError", "AttributeNotFoundError",
     "AttributeTypeError", "DimensionMismatchError", "UnknownVariableError", "UnitConversionError",
     "InvalidParameterError", "ComputationError",
