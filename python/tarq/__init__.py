@@ -4,7 +4,8 @@ Open a netCDF-4 output file with :class:`TarqFile` and ask :func:`getvar` for an
 of the catalogued diagnostics (see :func:`list_variables`) or any stored variable;
 :func:`interp_levels` interpolates fields to pressure or height levels,
 :func:`vinterp` does so field by field (with the values below the lowest model
-level), and
+level), :func:`cross_section`, :func:`line` and :func:`sounding` sample
+fields between grid columns, and
 :mod:`tarq.xarray` gives labelled, optionally lazy results over many files.
 :func:`sample_path` gives a small model output file shipped with the package, and
 ``python -m tarq`` summarises any file (see ``python -m tarq --help``).
@@ -20,10 +21,11 @@ from tarq._tarq import (AttributeNotFoundError, AttributeTypeError, ComputationE
                         FileError, InternalError, InvalidParameterError, NetCDFError, TarqError, TarqFile,
                         UnitConversionError, UnknownVariableError, VariableNotFoundError, getvar, interp_levels,
                         list_variables)
+from tarq.sections import cross_section, line, sounding
 from tarq.vertical import vinterp
 
 __all__ = [
-    "TarqFile", "getvar", "interp_levels", "list_variables", "sample_path", "vinterp",
+    "TarqFile", "getvar", "interp_levels", "list_variables", "sample_path", "vinterp", "cross_section", "line", "sounding",
     "InternalError", "TarqError", "FileError", "NetCDFError", "VariableNotFoundError", "AttributeNotFoundError",
     "AttributeTypeError", "DimensionMismatchError", "UnknownVariableError", "UnitConversionError",
     "InvalidParameterError", "ComputationError",

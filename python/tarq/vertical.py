@@ -332,6 +332,19 @@ def vinterp(f: TarqFile, name: str, vertical: str, levels: npt.ArrayLike, *, tim
     """
     if vertical not in VERTICALS:
         raise ValueError(f"vertical must be one of {', '.join(map(repr, VERTICALS))}, not {vertical!r}")
+    ny, nx = f.ny, f.nx
+    targets, lead = _targets(levels, ny, nx)
+    out, shape = interp_subset(f, name, vertical, targets, timeidx=timeidx, extrapolate=extrapolate,
+                               options=options)
+    return out.reshape(shape[:-3] + lead + (ny, nx))
+
+
+def interp_subset(f: TarqFile, name: str, vertical: str, targets: np.ndarray, *, timeidx: int, extrapolate: bool,
+                  options: dict[str, Any], flat: slice | np.ndarray = slice(None)) -> tuple[np.ndarray, tuple]:
+    """vinterp of the columns flat (indexes into the flattened grid) to
+    targets [nlev, ncol]: [nfield, nlev, ncol] and the variable's full shape."""
+    if vertical not in VERTICALS:
+        raise ValueError(f"vertical must be one of {', '.join(map(repr, VERTICALS))}, not {vertical!r}")
     units = options.get("units")
     row = _native_row(f, name, options)
     special = _kind(row) != "other"
@@ -339,15 +352,13 @@ def vinterp(f: TarqFile, name: str, vertical: str, levels: npt.ArrayLike, *, tim
     data = np.asarray(f.getvar(name, timeidx, **native), dtype=np.float64)
     if data.ndim < 3 or data.shape[-3] != f.nz:
         raise ValueError(f"{name} is not on model levels: shape {data.shape}")
-    ny, nx = data.shape[-2:]
-    targets, lead = _targets(levels, ny, nx)
-    cols = read_columns(f, vertical, timeidx)
-    fields = data.reshape((-1, f.nz, ny * nx))
+    cols = read_columns(f, vertical, timeidx, flat)
+    fields = data.reshape((-1, f.nz, f.ny * f.nx))[..., flat]
     out = np.stack([interp_field(row, fld, cols, vertical, targets, extrapolate) for fld in fields])
     if special and units is not None:
         requested = np.asarray(f.getvar(name, timeidx, **options), dtype=np.float64)
         out = _convert_like(out, data, requested)
-    return out.reshape(data.shape[:-3] + lead + (ny, nx))
+    return out, data.shape
 
 
 def _convert_like(values: np.ndarray, native: np.ndarray, requested: np.ndarray) -> np.ndarray:
