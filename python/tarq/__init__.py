@@ -7,7 +7,9 @@ of the catalogued diagnostics (see :func:`list_variables`) or any stored variabl
 level), :func:`cross_section`, :func:`line` and :func:`sounding` sample
 fields between grid columns, and
 :mod:`tarq.xarray` gives labelled, optionally lazy results over many files.
-:func:`sample_path` gives a small model output file shipped with the package, and
+:func:`projection` gives a file's map projection (pyproj, CF, cartopy) and
+:func:`ll_to_ij`/:func:`ij_to_ll` convert between latitude/longitude and grid
+indices; :func:`sample_path` gives a small model output file shipped with the package, and
 ``python -m tarq`` summarises any file (see ``python -m tarq --help``).
 
 Errors the core reports are :class:`TarqError` subclasses, one per kind (for
@@ -21,11 +23,14 @@ from tarq._tarq import (AttributeNotFoundError, AttributeTypeError, ComputationE
                         FileError, InternalError, InvalidParameterError, NetCDFError, TarqError, TarqFile,
                         UnitConversionError, UnknownVariableError, VariableNotFoundError, getvar, interp_levels,
                         list_variables)
+from tarq.geometry import Projection, ij_to_ll, ll_to_ij, projection
 from tarq.sections import cross_section, line, sounding
 from tarq.vertical import vinterp
 
 __all__ = [
-    "TarqFile", "getvar", "interp_levels", "list_variables", "sample_path", "vinterp", "cross_section", "line", "sounding",
+    "TarqFile", "getvar", "interp_levels", "list_variables", "sample_path",
+    "Projection", "projection", "ll_to_ij", "ij_to_ll",
+    "vinterp", "cross_section", "line", "sounding",
     "InternalError", "TarqError", "FileError", "NetCDFError", "VariableNotFoundError", "AttributeNotFoundError",
     "AttributeTypeError", "DimensionMismatchError", "UnknownVariableError", "UnitConversionError",
     "InvalidParameterError", "ComputationError",

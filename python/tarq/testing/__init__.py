@@ -18,6 +18,7 @@ from .model_file import (
     shrink_contiguous_storage,
     write_netcdf,
 )
+from .projections import PROJECTIONS, grid_lat_lon, proj4_string
 from .soundings import (
     EPS,
     G,
@@ -36,9 +37,9 @@ from .soundings import (
 )
 
 __all__ = [
-    "EPS", "G", "HYDROMETEORS", "KAPPA", "P0_PA", "PACKED_FILL", "RD", "REFERENCE_IN_SHARED", "STATIC_FIELDS",
-    "ModelFile", "Sounding", "build_model_file", "dewpoint_from_vapor_pressure", "dims_for",
-    "mixing_ratio_from_dewpoint", "oax_sounding", "one_column_file", "read_unpacked", "reference_sounding_path",
+    "EPS", "G", "HYDROMETEORS", "KAPPA", "P0_PA", "PACKED_FILL", "PROJECTIONS", "RD", "REFERENCE_IN_SHARED", "STATIC_FIELDS",
+    "ModelFile", "Sounding", "build_model_file", "dewpoint_from_vapor_pressure", "dims_for", "grid_lat_lon",
+    "mixing_ratio_from_dewpoint", "oax_sounding", "one_column_file", "proj4_string", "read_unpacked", "reference_sounding_path",
     "shrink_contiguous_storage", "standard_sounding", "vapor_pressure_hpa", "weisman_klemp_sounding",
     "write_netcdf",
 ]

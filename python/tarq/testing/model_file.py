@@ -132,6 +132,8 @@ def build_model_file(
     overrides: Mapping[str, np.ndarray] | None = None,
     file_format: str = "NETCDF4",
     packed: Sequence[str] = (),
+    projection: Mapping[str, object] | None = None,
+    nest_move_per_time: tuple[float, float] = (0.0, 0.0),
 ) -> ModelFile:
     """Writes a model output file and returns what was written.
 
@@ -162,6 +164,11 @@ def build_model_file(
     overrides     replaces or adds a variable: its data as stored, or one time's
                   data, repeated for every time. The shape may differ from the
                   model's (to write odd files).
+    projection    map projection attributes (one of `PROJECTIONS`), written as
+                  global attributes with CEN_LAT/CEN_LON = center_lat_lon; XLAT
+                  and XLONG are then computed with pyproj on that projection.
+    nest_move_per_time  grid cells (east, north) the domain moves each time, as
+                  a moving nest does (with `projection`).
     """
     snd = sounding if sounding is not None else standard_sounding()
     rng = np.random.default_rng(seed)
@@ -175,6 +182,10 @@ def build_model_file(
     jj, ii = np.mgrid[0:ny, 0:nx]
     xlat = lat0 + (jj - (ny - 1) / 2) * dy / 111195.0
     xlong = lon0 + (ii - (nx - 1) / 2) * dx / (111195.0 * np.cos(np.deg2rad(xlat)))
+    if projection is not None:
+        from .projections import grid_lat_lon
+
+        xlat, xlong = grid_lat_lon(projection, center_lat_lon, nx, ny, dx, dy)
     lu = _as_grid(2.0 if lu_index is None else lu_index, ny, nx)
     bubble = np.exp(-(((ii - (nx - 1) / 2) / max(nx / 3, 1)) ** 2 + ((jj - (ny - 1) / 2) / max(ny / 3, 1)) ** 2))
 
@@ -231,6 +242,9 @@ def build_model_file(
         add("U10", u10_e * cosa + v10_e * sina)
         add("V10", v10_e * cosa - u10_e * sina)
         add("XTIME", np.float64(n * time_step_minutes))
+        if projection is not None and n > 0 and nest_move_per_time != (0.0, 0.0):
+            moved = (nest_move_per_time[0] * n, nest_move_per_time[1] * n)
+            xlat, xlong = grid_lat_lon(projection, center_lat_lon, nx, ny, dx, dy, moved)
         for name, value in (("XLAT", xlat), ("XLONG", xlong), ("HGT", terrain_2d), ("COSALPHA", cosa),
                             ("SINALPHA", sina), ("LU_INDEX", lu), ("MAPFAC_M", np.ones((ny, nx)))):
             if not (static_2d and n > 0):
@@ -250,6 +264,9 @@ def build_model_file(
         variables.pop(name, None)
 
     attrs: dict[str, object] = {"DX": np.float32(dx), "DY": np.float32(dy), "TITLE": "TARQ model output"}
+    if projection is not None:
+        attrs.update(projection)
+        attrs.update({"CEN_LAT": np.float32(lat0), "CEN_LON": np.float32(lon0)})
     attrs.update(global_attrs or {})
     _write(str(path), variables, times, attrs, nx, ny, nz, "Times" not in omit, file_format, packed)
     written = {k: v.astype(np.float32) for k, v in variables.items()}
