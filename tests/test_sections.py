@@ -79,3 +79,35 @@ def test_sounding_at_a_grid_point_is_the_column(model, i, j):
     np.testing.assert_allclose(s.u_ms, np.r_[uv10[0], uv[0]])
     np.testing.assert_allclose(s.v_ms, np.r_[uv10[1], uv[1]])
     assert np.all(np.diff(s.pressure_hpa) < 0) and np.all(np.diff(s.height_m) > 0)
+
+
+def test_cross_section_by_latitude_and_longitude(model):
+    lat, lon = model.getvar("lat"), model.getvar("lon")
+    start, end = (lat[3, 0], lon[3, 0]), (lat[3, 6], lon[3, 6])
+    xs = tarq.cross_section(model, "wspd", start, end, steps=13, levels=[1000.0, 3000.0], vertical="height")
+    ref = sections.section_ij(model, "wspd", (0.0, 3.0), (6.0, 3.0), steps=13, levels=[1000.0, 3000.0])
+    np.testing.assert_allclose(xs.values, ref.values, rtol=1e-6, atol=1e-6)
+    np.testing.assert_allclose(xs.lat, ref.lat, atol=1e-6)
+    s = tarq.sounding(model, lat[2, 4], lon[2, 4])
+    np.testing.assert_allclose(s.temperature_c[1:], model.getvar("tc")[:, 2, 4], atol=1e-5)
+    for where, point in (("start", (10.0, lon[0, 0])), ("end", (lat[0, 0], lon[0, 0] + 40.0))):
+        args = (point, end) if where == "start" else (start, point)
+        with pytest.raises(ValueError, match=f"{where} .* outside the domain"):
+            tarq.cross_section(model, "wspd", *args)
+    with pytest.raises(ValueError, match="point .* outside the domain"):
+        tarq.sounding(model, 10.0, 10.0)
+
+
+def test_cli_cross_section_and_sounding(model, tmp_path, capsys):
+    from tarq.cli import main
+    lat, lon = model.getvar("lat"), model.getvar("lon")
+    cross = f"{lat[1, 0]},{lon[1, 0]}:{lat[4, 6]},{lon[4, 6]}"
+    png = tmp_path / "xs.png"
+    assert main([model.path, "theta", "--cross", cross, "--vertical", "pressure", "--plot", str(png)]) == 0
+    text = capsys.readouterr().out
+    assert "Cross section of theta" in text and png.stat().st_size > 0
+    assert main([model.path, "--sounding", f"{lat[2, 2]},{lon[2, 2]}"]) == 0
+    assert "Sounding at" in capsys.readouterr().out
+    assert main([model.path, "theta", "--cross", "1,2"]) == 2
+    assert main([model.path, "theta", "--cross", "10,-96:11,-96"]) == 2
+    assert "outside the domain" in capsys.readouterr().err

@@ -9,11 +9,14 @@ from typing import Any, TextIO
 import numpy as np
 
 from tarq._requests import UsageError
+from tarq._tarq import _describe_variable
 from tarq.sections import CrossSection, Sounding, cross_section, line, sounding
 from tarq.vertical import VERTICALS
 
 PLOT_HINT = "pip install 'tarq[plot]'"
 METPY_HINT = "pip install metpy"
+FIGURE_LEVELS = {"pressure": np.arange(1050.0, 99.0, -10.0), "height": np.arange(-500.0, 15001.0, 100.0),
+                 "height_agl": np.arange(0.0, 15001.0, 100.0)}
 VERTICALS_UNITS = {"pressure": "hPa", "height": "m", "height_agl": "m", "theta": "K", "theta_e": "K"}
 
 
@@ -65,10 +68,20 @@ def run_cross(f, name: str, text: str, vertical: str, t: int, units: str | None,
         print(f"{xs.levels[k]:>10.1f}  {stats[0]:>10}  {stats[1]:>10}  {stats[2]:>10}", file=out)
     if png is None:
         return 0
+    # The figure's levels reach from below the lowest ground to the upper
+    # troposphere, the field continued under the ground so the grey ground
+    # meets it without a gap.
     surface = None
+    levels = FIGURE_LEVELS.get(vertical)
     if vertical == "pressure":
         surface = _located(line, f, "PSFC", start, end, timeidx=t, steps=xs.distance.size).values / 100.0
-    return _figure(out, png, lambda: draw_cross(xs, surface, png, os.path.basename(f.path), t, units),
+        levels = levels[levels <= surface.max() + 10.0]
+    elif levels is not None:
+        levels = levels[levels >= (xs.terrain.min() - 200.0 if vertical == "height" else 0.0)]
+    drawn = xs if levels is None else _located(cross_section, f, name, start, end, timeidx=t, vertical=vertical,
+                                               levels=levels, extrapolate=True, **options)
+    unit = units or _describe_variable(f, name, None)[2]
+    return _figure(out, png, lambda: draw_cross(drawn, surface, png, os.path.basename(f.path), t, unit),
                    f"cross section of {name}")
 
 

@@ -63,12 +63,43 @@ def _longitudes(f: TarqFile, timeidx: int, w: _Weights) -> np.ndarray:
 
 
 def _grid_position(f: TarqFile, point: Sequence[float], what: str, timeidx: int) -> tuple[float, float]:
-    from tarq import ll_to_ij
+    from tarq import AttributeNotFoundError, ComputationError, ll_to_ij
     lat, lon = (float(x) for x in point)
-    i, j = (float(np.asarray(v).ravel()[0]) for v in ll_to_ij(f, lat, lon, timeidx=timeidx))
+    try:
+        i, j = (float(np.asarray(v).ravel()[0]) for v in ll_to_ij(f, lat, lon, timeidx=timeidx))
+    except (ComputationError, AttributeNotFoundError):
+        # No projection in the global attributes, or XLAT/XLONG that it does not fit: invert them directly.
+        i, j = _invert_lat_lon(f, lat, lon, timeidx)
     if not (np.isfinite(i) and np.isfinite(j)):
         raise ValueError(f"{what} ({lat}, {lon}) is outside the domain")
     return i, j
+
+
+def _invert_lat_lon(f: TarqFile, lat: float, lon: float, timeidx: int) -> tuple[float, float]:
+    """Grid position of (lat, lon) from the XLAT/XLONG of the mass points:
+    the nearest point, then Newton steps on their bilinear interpolation."""
+    glat = np.asarray(f.getvar("lat", timeidx), dtype=np.float64)
+    glon = lon + (np.asarray(f.getvar("lon", timeidx), dtype=np.float64) - lon + 180.0) % 360.0 - 180.0
+    ny, nx = glat.shape
+    scale = np.cos(np.deg2rad(lat))
+    k = int(np.argmin((glat - lat) ** 2 + ((glon - lon) * scale) ** 2))
+    i, j = float(k % nx), float(k // nx)
+    for _ in range(20):
+        w = bilinear_weights(np.array([i]), np.array([j]), nx, ny)
+        at = lambda a: float(w.combine(a.ravel()[w.columns])[0])  # noqa: E731
+        i0, j0 = min(int(i), max(nx - 2, 0)), min(int(j), max(ny - 2, 0))
+        i1, j1 = min(i0 + 1, nx - 1), min(j0 + 1, ny - 1)
+        dlat = np.array([glat[j0, i1] - glat[j0, i0], glat[j1, i0] - glat[j0, i0]])
+        dlon = np.array([glon[j0, i1] - glon[j0, i0], glon[j1, i0] - glon[j0, i0]])
+        jac = np.array([dlat, dlon])
+        step = np.linalg.lstsq(jac, np.array([lat - at(glat), lon - at(glon)]), rcond=None)[0]
+        i, j = i + float(step[0]), j + float(step[1])
+        if not (-1.0 <= i <= nx and -1.0 <= j <= ny):
+            break
+        if abs(step[0]) + abs(step[1]) < 1e-10:
+            break
+    inside = -1e-6 <= i <= nx - 1 + 1e-6 and -1e-6 <= j <= ny - 1 + 1e-6
+    return (min(max(i, 0.0), nx - 1.0), min(max(j, 0.0), ny - 1.0)) if inside else (np.nan, np.nan)
 
 
 @dataclass(frozen=True)
