@@ -111,3 +111,15 @@ def test_cli_cross_section_and_sounding(model, tmp_path, capsys):
     assert main([model.path, "theta", "--cross", "1,2"]) == 2
     assert main([model.path, "theta", "--cross", "10,-96:11,-96"]) == 2
     assert "outside the domain" in capsys.readouterr().err
+
+
+def test_cross_section_on_a_projected_grid(tmp_path):
+    from tarq.testing import PROJECTIONS
+    f = tarq.TarqFile(build_model_file(tmp_path / "lambert.nc", nx=9, ny=7, nz=6, nt=1, dx=12000.0, dy=12000.0,
+                                       projection=PROJECTIONS["lambert"], center_lat_lon=(38.5, -97.0)).path)
+    lat, lon = f.getvar("lat"), f.getvar("lon")
+    xs = tarq.cross_section(f, "tc", (lat[3, 1], lon[3, 1]), (lat[3, 7], lon[3, 7]), steps=7, levels=[800.0, 600.0],
+                            vertical="pressure")
+    ref = sections.section_ij(f, "tc", (1.0, 3.0), (7.0, 3.0), steps=7, levels=[800.0, 600.0], vertical="pressure")
+    np.testing.assert_allclose(xs.values, ref.values, atol=1e-4)
+    np.testing.assert_allclose(xs.distance, np.arange(7) * 12000.0, rtol=1e-5)
