@@ -123,3 +123,35 @@ def test_cross_section_on_a_projected_grid(tmp_path):
     ref = sections.section_ij(f, "tc", (1.0, 3.0), (7.0, 3.0), steps=7, levels=[800.0, 600.0], vertical="pressure")
     np.testing.assert_allclose(xs.values, ref.values, atol=1e-4)
     np.testing.assert_allclose(xs.distance, np.arange(7) * 12000.0, rtol=1e-5)
+
+
+@pytest.mark.parametrize("chunks", [None, {"Time": 1}])
+def test_open_cross_section_over_files(tmp_path, chunks):
+    pytest.importorskip("xarray")
+    if chunks:
+        pytest.importorskip("dask")
+    from tarq.xarray import open_cross_section
+    paths = [build_model_file(tmp_path / f"m{k}.nc", nx=7, ny=6, nz=10, nt=2, noise=0.3, seed=k,
+                              start_time=f"2024-05-20_{18 + 2 * k}:00:00").path for k in range(2)]
+    f = tarq.TarqFile(paths[0])
+    lat, lon = f.getvar("lat"), f.getvar("lon")
+    start, end = (lat[1, 0], lon[1, 0]), (lat[4, 6], lon[4, 6])
+    da = open_cross_section(paths, "uvmet", start, end, steps=9, vertical="pressure", chunks=chunks)
+    assert da.dims == ("wind_component", "Time", "level", "distance") and da.shape == (2, 4, 100, 9)
+    last = tarq.cross_section(tarq.TarqFile(paths[1]), "uvmet", start, end, timeidx=1, steps=9,
+                              vertical="pressure", levels=da.level.values)
+    np.testing.assert_allclose(da.values[:, 3], last.values)
+    np.testing.assert_allclose(da.terrain, last.terrain)
+
+
+def test_open_getvar_theta_levels_and_extrapolate(tmp_path):
+    pytest.importorskip("xarray")
+    from tarq.xarray import open_getvar
+    path = build_model_file(tmp_path / "m.nc", nx=5, ny=4, nz=10, nt=2).path
+    da = open_getvar(path, "pressure", levels=[305.0, 320.0], vertical="theta", units="hPa")
+    f = tarq.TarqFile(path)
+    np.testing.assert_array_equal(da.values[1], tarq.vinterp(f, "pressure", "theta", [305.0, 320.0], timeidx=1,
+                                                             units="hPa"))
+    deep = open_getvar(path, "temp", levels=[1100.0], vertical="pressure", extrapolate=True)
+    assert np.isfinite(deep.values).all()
+    assert np.isnan(open_getvar(path, "temp", levels=[1100.0], vertical="pressure").values).all()
