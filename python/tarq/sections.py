@@ -13,7 +13,7 @@ from typing import Any, Sequence
 
 import numpy as np
 
-from tarq._tarq import TarqFile, _numeric_attributes
+from tarq._tarq import AttributeNotFoundError, ComputationError, TarqFile, _numeric_attributes
 from tarq.vertical import interp_subset, read_columns
 
 DEFAULT_LEVELS = 100
@@ -63,7 +63,7 @@ def _longitudes(f: TarqFile, timeidx: int, w: _Weights) -> np.ndarray:
 
 
 def _grid_position(f: TarqFile, point: Sequence[float], what: str, timeidx: int) -> tuple[float, float]:
-    from tarq import AttributeNotFoundError, ComputationError, ll_to_ij
+    from tarq.geometry import ll_to_ij
     lat, lon = (float(x) for x in point)
     try:
         i, j = (float(np.asarray(v).ravel()[0]) for v in ll_to_ij(f, lat, lon, timeidx=timeidx))
