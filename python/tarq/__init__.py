@@ -2,7 +2,10 @@
 
 Open a netCDF-4 output file with :class:`TarqFile` and ask :func:`getvar` for any
 of the catalogued diagnostics (see :func:`list_variables`) or any stored variable;
-:func:`interp_levels` interpolates fields to pressure or height levels, and
+:func:`interp_levels` interpolates fields to pressure or height levels,
+:func:`vinterp` does so field by field (with the values below the lowest model
+level), :func:`cross_section`, :func:`line` and :func:`sounding` sample
+fields between grid columns, and
 :mod:`tarq.xarray` gives labelled, optionally lazy results over many files.
 :func:`projection` gives a file's map projection (pyproj, CF, cartopy) and
 :func:`ll_to_ij`/:func:`ij_to_ll` convert between latitude/longitude and grid
@@ -21,10 +24,13 @@ from tarq._tarq import (AttributeNotFoundError, AttributeTypeError, ComputationE
                         UnitConversionError, UnknownVariableError, VariableNotFoundError, getvar, interp_levels,
                         list_variables)
 from tarq.geometry import Projection, ij_to_ll, ll_to_ij, projection
+from tarq.sections import cross_section, line, sounding
+from tarq.vertical import vinterp
 
 __all__ = [
     "TarqFile", "getvar", "interp_levels", "list_variables", "sample_path",
     "Projection", "projection", "ll_to_ij", "ij_to_ll",
+    "vinterp", "cross_section", "line", "sounding",
     "InternalError", "TarqError", "FileError", "NetCDFError", "VariableNotFoundError", "AttributeNotFoundError",
     "AttributeTypeError", "DimensionMismatchError", "UnknownVariableError", "UnitConversionError",
     "InvalidParameterError", "ComputationError",

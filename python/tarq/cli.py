@@ -47,6 +47,10 @@ examples:
       variables stored in the file, by their own names
   {PROG} {EXAMPLE_FILE} precip_1h precip_3h
       rain over the 1 h and 3 h ending at each time of the file (NaN before)
+  {PROG} {EXAMPLE_FILE} theta --cross 35.2,-99.0:35.6,-98.2 --vertical pressure --plot xs.png
+      a cross section of theta in pressure, the ground filled
+  {PROG} {EXAMPLE_FILE} --sounding 35.4,-98.6 --plot skewt.png
+      the sounding at a point, with a skew-T and hodograph when MetPy is installed
   {PROG} --list
       every diagnostic with its units
 
@@ -99,6 +103,12 @@ def build_parser() -> argparse.ArgumentParser:
                    help="only the smallest window of the grid holding every mass point in this "
                         "latitude-longitude box (degrees), for the summary and the maps")
     p.add_argument("--list", action="store_true", help="print the catalogue of diagnostics and exit")
+    p.add_argument("--cross", metavar="LAT,LON:LAT,LON",
+                   help="a vertical cross section of NAME between two points (with --plot: a figure)")
+    p.add_argument("--vertical", default="height", metavar="V",
+                   help="levels of --cross: height (default), height_agl, pressure, theta or theta_e")
+    p.add_argument("--sounding", metavar="LAT,LON",
+                   help="print the sounding at a point (with --plot and MetPy: a skew-T and hodograph)")
     return p
 
 
@@ -257,6 +267,8 @@ def run(args: argparse.Namespace, out: TextIO = sys.stdout) -> int:
         print(format_catalogue(rows), file=out)
         print(f"\n{len(rows)} variables", file=out)
         return 0
+    if (args.cross or args.sounding) and args.file and not args.names and not os.path.exists(args.file):
+        args.names, args.file = [args.file], None   # a section of the sample: the one word is its NAME
     sample = args.file is None
     options = parse_options(args.opt)
     names = args.names or list(HEADLINE)
@@ -269,6 +281,8 @@ def run(args: argparse.Namespace, out: TextIO = sys.stdout) -> int:
     if args.region is not None:
         f = restrict_to_region(f, args.region, indices[0], out)
     level = check_level(args.level, f.nz)
+    if args.cross or args.sounding:
+        return run_section(args, f, indices[-1], options, out)
     described = {name: describe(f, name, args.units) for name in names}
     request = Request(f, names, times, args.units, options, level, described)
 
@@ -282,6 +296,20 @@ def run(args: argparse.Namespace, out: TextIO = sys.stdout) -> int:
     status = draw_figure(request, indices[-1], kept, png, named=bool(args.names), out=out,
                          asked=args.plot is not None)
     return 1 if status and args.plot else 0
+
+
+def run_section(args: argparse.Namespace, f: _tarq.TarqFile, t: int, options: dict[str, Any], out: TextIO) -> int:
+    """--cross or --sounding at time t (the last one selected)."""
+    from tarq import section_cli
+    if args.cross and args.sounding:
+        raise UsageError("--cross and --sounding: give one of them")
+    print("\n".join(describe_file(f)), file=out, flush=True)
+    if args.sounding:
+        return section_cli.run_sounding(f, args.sounding, t, args.plot, out)
+    if len(args.names) != 1:
+        raise UsageError("--cross: give exactly one NAME, a variable on model levels")
+    return section_cli.run_cross(f, args.names[0], args.cross, args.vertical, t, args.units, options, args.plot,
+                                 out)
 
 
 def print_tables(request: Request, indices: list[int], out: TextIO) -> tuple[dict[str, Result], bool]:

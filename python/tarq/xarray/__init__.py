@@ -16,10 +16,12 @@ The modules, in the order each builds on the last: `_levels` (the vertical
 coordinates), `_files` (files, their times and what one call reads),
 `_variables` (what a variable looks like), `_blocks` (computing one time of
 one file), `_cf` (units, standard names and the grid's georeference) and
-`_assemble` (the blocks as one labelled array).
+`_assemble` (the blocks as one labelled array); `_sections` gives cross
+sections over the times (`open_cross_section`).
 """
 
 from tarq.xarray._assemble import open_dataset, open_getvar
 from tarq.xarray._precipitation import open_precipitation
+from tarq.xarray._sections import open_cross_section
 
-__all__ = ["open_dataset", "open_getvar", "open_precipitation"]
+__all__ = ["open_cross_section", "open_dataset", "open_getvar", "open_precipitation"]

@@ -3,6 +3,7 @@ the public entry points."""
 
 from __future__ import annotations
 
+import dataclasses
 import operator
 import os
 import sys
@@ -173,6 +174,7 @@ def _data_array(request: _Request, plan: _Plan, chunks: Mapping[str, int] | None
 def open_getvar(paths: PathArg, name: str, times: Any = None, levels: Sequence[float] | None = None,
                 vertical: str | None = None, chunks: Mapping[str, int] | None = None,
                 region: Mapping[str, slice] | None = None, bbox: Sequence[float] | None = None,
+                extrapolate: bool = False,
                 **options: Any) -> "xr.DataArray":
     """One variable over the times of one or more model files, as a DataArray.
 
@@ -181,7 +183,10 @@ def open_getvar(paths: PathArg, name: str, times: Any = None, levels: Sequence[f
     times     None (all), an index or slice or list of indexes into that time axis, or time values.
     levels    1-D levels to interpolate a variable on model levels to, with
     vertical  "pressure" (levels in hPa, linear in ln p), "height" (m above sea
-              level) or "height_agl" (m above ground); outside a column gives NaN.
+              level), "height_agl" (m above ground), "theta" or "theta_e" (K), as
+              `tarq.vinterp` interpolates: never NaN between the ground and the
+              lowest model level; outside the column NaN unless
+    extrapolate  is true (not for theta and theta_e).
     chunks    None computes now; a mapping such as {"Time": 1} gives a lazy Dask
               array with one task per file time, rechunked to the mapping.
     region    a part of the grid only: {"south_north": slice, "west_east": slice}
@@ -205,13 +210,14 @@ def open_getvar(paths: PathArg, name: str, times: Any = None, levels: Sequence[f
     xr = _xarray()
     _check_chunks(chunks)
     request = _prepare(paths, times, levels, vertical, region, bbox)
-    plan = _plan(request, name, options, need_levels=True)
+    plan = dataclasses.replace(_plan(request, name, options, need_levels=True), extrapolate=bool(extrapolate))
     return _data_array(request, plan, chunks, xr)
 
 
 def open_dataset(paths: PathArg, names: Sequence[str], times: Any = None, levels: Sequence[float] | None = None,
                  vertical: str | None = None, chunks: Mapping[str, int] | None = None,
                  region: Mapping[str, slice] | None = None, bbox: Sequence[float] | None = None,
+                 extrapolate: bool = False,
                  **options: Any) -> "xr.Dataset":
     """Several variables as one Dataset, each as `open_getvar` gives it.
 
@@ -226,7 +232,8 @@ def open_dataset(paths: PathArg, names: Sequence[str], times: Any = None, levels
     if isinstance(names, str):
         names = [names]
     request = _prepare(paths, times, levels, vertical, region, bbox)
-    plans = [_plan(request, n, options, need_levels=False) for n in names]
+    plans = [dataclasses.replace(_plan(request, n, options, need_levels=False), extrapolate=bool(extrapolate))
+             for n in names]
     if request.levels is not None and all(p.levels is None for p in plans):
         raise ValueError(f"levels need a variable on model levels; none of {list(names)} is")
     lazy = _lazy_shared(request, plans) if chunks is not None else [None] * len(plans)

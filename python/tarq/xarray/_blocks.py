@@ -10,8 +10,8 @@ from dataclasses import dataclass
 
 import numpy as np
 
-from tarq._tarq import TarqFile, interp_levels
-from tarq.xarray._levels import VERTICALS
+from tarq._tarq import TarqFile
+from tarq.vertical import vinterp
 from tarq.xarray._variables import _Plan, _time_position
 
 
@@ -62,11 +62,11 @@ def _compute_block(block: _Block) -> np.ndarray:
         f = _open_files.get(block.path)
         if block.window is not None:
             f = f.window(*block.window)
-        data = f.getvar(plan.name, block.index, **dict(plan.options))
-        if plan.levels is not None:
-            v = VERTICALS[plan.vertical]
-            coord = f.getvar(v.variable, block.index, units=v.units)
-            data = interp_levels(data, coord, plan.levels, log_p=v.log_p)
+        if plan.levels is None:
+            data = f.getvar(plan.name, block.index, **dict(plan.options))
+        else:
+            data = vinterp(f, plan.name, plan.vertical, plan.levels, timeidx=block.index,
+                           extrapolate=plan.extrapolate, **dict(plan.options))
     except (OSError, RuntimeError) as e:
         # Among thousands of blocks, say which one failed.
         raise type(e)(f"{block.path} (time index {block.index}): {e}") from e

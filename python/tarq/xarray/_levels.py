@@ -21,6 +21,8 @@ VERTICALS = {
     "pressure": _Vertical("pressure", "hPa", True, "hPa", "Pressure level"),
     "height": _Vertical("height", None, False, "m", "Height above mean sea level"),
     "height_agl": _Vertical("height_agl", None, False, "m", "Height above ground level"),
+    "theta": _Vertical("theta", None, False, "K", "Potential temperature level"),
+    "theta_e": _Vertical("theta_e", None, False, "K", "Equivalent potential temperature level"),
 }
 
 

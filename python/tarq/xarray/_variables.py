@@ -35,6 +35,7 @@ class _Plan:
     component: tuple[str, tuple[str, ...]] | None
     vertical: str | None
     levels: tuple[float, ...] | None
+    extrapolate: bool = False          # vinterp's, with levels
 
 
 def _raw_dims(name: str, shape: tuple[int, ...], info: _FileInfo) -> tuple[str, ...]:
