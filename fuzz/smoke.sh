@@ -47,6 +47,7 @@ done
 # The seed writers need h5py and netCDF4, and the model's an installed tarq
 # (for tarq.testing), as .ci/test installs them.
 seeds_failed() { echo "seed writers unavailable: seeding with regressions only"; }
+mkdir -p "$out/hdf5_seeds" "$out/model_seeds"
 python3 tests/h5_corpus.py "$out/hdf5_seeds" >/dev/null 2>&1 || seeds_failed
 # The largest corpus file slows every run down; the fuzzer does not need it.
 rm -f "$out/hdf5_seeds/dense_heap.h5"
