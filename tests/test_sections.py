@@ -149,3 +149,15 @@ def test_open_getvar_theta_levels_and_extrapolate(tmp_path):
     deep = open_getvar(path, "temp", levels=[1100.0], vertical="pressure", extrapolate=True)
     assert np.isfinite(deep.values).all()
     assert np.isnan(open_getvar(path, "temp", levels=[1100.0], vertical="pressure").values).all()
+
+
+@pytest.mark.filterwarnings("ignore::DeprecationWarning")  # MetPy's use of matplotlib
+def test_cli_skew_t_with_metpy(model, tmp_path):
+    pytest.importorskip("metpy")
+    import io
+
+    from tarq import cli
+    lat, lon = model.getvar("lat"), model.getvar("lon")
+    png = tmp_path / "skewt.png"
+    args = cli.build_parser().parse_args([model.path, "--sounding", f"{lat[2, 2]},{lon[2, 2]}", "--plot", str(png)])
+    assert cli.run(args, io.StringIO()) == 0 and png.stat().st_size > 0
